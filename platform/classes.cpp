@@ -1,0 +1,24 @@
+#include "platform/application.h"
+#include "platform/foundation.h"
+#include "platform/notification_center.h"
+#include "platform/window.h"
+
+namespace tovik {
+namespace {
+// Loading the window system registers its classes, so that they are found by
+// name before any of them is first used, as the system frameworks' are.
+const bool kRegistered = [] {
+  Object::runtimeClass();
+  String::runtimeClass();
+  Number::runtimeClass();
+  Array::runtimeClass();
+  Dictionary::runtimeClass();
+  BlockBase::runtimeClass();
+  Notification::runtimeClass();
+  NotificationCenter::runtimeClass();
+  Window::runtimeClass();
+  Application::runtimeClass();
+  return true;
+}();
+}  // namespace
+}  // namespace tovik

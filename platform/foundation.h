@@ -1,0 +1,157 @@
+#pragma once
+
+#include <cstdint>
+#include <functional>
+#include <map>
+#include <mutex>
+#include <string>
+#include <string_view>
+#include <utility>
+#include <vector>
+
+#include "platform/object.h"
+#include "platform/runtime.h"
+
+// Foundation values: strings, numbers, arrays, dictionaries with string keys,
+// and blocks.
+namespace tovik {
+
+// An immutable string of UTF-8 text (NSString). It may hold bytes that are
+// not valid UTF-8, as a host can hand such bytes over.
+class String : public Object {
+ public:
+  String(Class* isa, std::string text) : Object(isa), text_(std::move(text)) {}
+  static Class* runtimeClass();
+  static Ref<String> make(std::string_view text);
+
+  [[nodiscard]] const std::string& utf8() const { return text_; }
+  [[nodiscard]] bool isValidUTF8() const;
+  // The canonical composition (NFC) of the text, computed once; the bytes as
+  // they are when the text is not valid UTF-8.
+  [[nodiscard]] const std::string& precomposedStringWithCanonicalMapping() const;
+  // Literal equality of the text, as -[NSString isEqualToString:].
+  [[nodiscard]] bool isEqualToString(const String* other) const {
+    return other != nullptr && other->text_ == text_;
+  }
+
+ private:
+  std::string text_;
+  mutable std::once_flag composedOnce_;
+  mutable std::string composed_;
+};
+
+// A number (NSNumber). Booleans are numbers, as on the platform.
+class Number : public Object {
+ public:
+  enum class Kind { Boolean, Integer, Real };
+  Number(Class* isa, Kind kind, std::int64_t integer, double real)
+      : Object(isa), kind_(kind), integer_(integer), real_(real) {}
+  static Class* runtimeClass();
+  static Ref<Number> withBool(bool value);
+  static Ref<Number> withInteger(std::int64_t value);
+  static Ref<Number> withDouble(double value);
+
+  [[nodiscard]] Kind kind() const { return kind_; }
+  [[nodiscard]] bool boolValue() const;
+  [[nodiscard]] std::int64_t integerValue() const;
+  [[nodiscard]] double doubleValue() const;
+
+ private:
+  Kind kind_;
+  std::int64_t integer_;
+  double real_;
+};
+
+// An immutable array of objects (NSArray).
+class Array : public Object {
+ public:
+  Array(Class* isa, std::vector<Ref<Object>> items) : Object(isa), items_(std::move(items)) {}
+  static Class* runtimeClass();
+  static Ref<Array> make(std::vector<Ref<Object>> items);
+
+  [[nodiscard]] std::size_t count() const { return items_.size(); }
+  [[nodiscard]] Object* objectAtIndex(std::size_t index) const;
+  [[nodiscard]] const std::vector<Ref<Object>>& items() const { return items_; }
+
+ private:
+  std::vector<Ref<Object>> items_;
+};
+
+// An immutable dictionary with string keys (NSDictionary). Keys are looked
+// up exactly as written.
+class Dictionary : public Object {
+ public:
+  using Entries = std::map<std::string, Ref<Object>, std::less<>>;
+  Dictionary(Class* isa, Entries entries) : Object(isa), entries_(std::move(entries)) {}
+  static Class* runtimeClass();
+  static Ref<Dictionary> make(Entries entries);
+
+  // An absent key reads as absent.
+  [[nodiscard]] Object* objectForKey(std::string_view key) const;
+  [[nodiscard]] const Entries& entries() const { return entries_; }
+  [[nodiscard]] std::size_t count() const { return entries_.size(); }
+
+ private:
+  Entries entries_;
+};
+
+// A heap copy of a callable (a copied block). Blocks are reference counted
+// like any object, so a test can see a block released without being called.
+class BlockBase : public Object {
+ public:
+  using Object::Object;
+  static Class* runtimeClass();
+};
+
+template <class Signature>
+class Block;
+
+template <class R, class... A>
+class Block<R(A...)> : public BlockBase {
+ public:
+  Block(Class* isa, std::function<R(A...)> body) : BlockBase(isa), body_(std::move(body)) {}
+  R operator()(A... args) const { return body_(std::forward<A>(args)...); }
+
+ private:
+  std::function<R(A...)> body_;
+};
+
+template <class Signature, class F>
+Ref<Block<Signature>> makeBlock(F&& body) {
+  return std::make_shared<Block<Signature>>(BlockBase::runtimeClass(),
+                                            std::function<Signature>(std::forward<F>(body)));
+}
+
+// A block the host handed over, checked against the signature the caller
+// expects. On the platform a block of the wrong type is undefined behaviour;
+// here it reads as no block.
+template <class Signature>
+Block<Signature>* asBlock(Object* object) {
+  return dynamic_cast<Block<Signature>*>(object);
+}
+
+namespace detail {
+template <class R, class... A>
+struct BlockTrampoline {
+  static Canonical<R> call(IMP imp, Object* self, SEL /*sel*/, Canonical<A>... args) {
+    auto* block = static_cast<Block<R(Object*, A...)>*>(imp->block.get());
+    return (*block)(self, static_cast<A>(args)...);
+  }
+};
+}  // namespace detail
+
+// Turns a block taking the receiver and the method's arguments into an
+// implementation (imp_implementationWithBlock). A block-made implementation
+// does not receive the selector. It lives for the life of the process.
+template <class R, class... A>
+IMP imp_implementationWithBlock(const Ref<Block<R(Object*, A...)>>& block) {
+  auto imp = std::make_unique<Imp>(
+      Imp{detail::signatureId<R, A...>(),
+          reinterpret_cast<ErasedFunction>(&detail::BlockTrampoline<R, A...>::call), block});
+  return retainImp(std::move(imp));
+}
+
+// Convenience constructors for host code and tests.
+inline Ref<String> str(std::string_view text) { return String::make(text); }
+
+}  // namespace tovik

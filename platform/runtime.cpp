@@ -1,0 +1,272 @@
+#include "platform/runtime.h"
+
+#include <cstdio>
+#include <mutex>
+#include <shared_mutex>
+#include <string>
+#include <unordered_map>
+#include <unordered_set>
+
+#include "platform/foundation.h"
+
+namespace tovik {
+
+// A per-class cache of resolved selectors: an immutable open-addressing
+// table, replaced as a whole when it grows. Readers take no lock; replaced
+// tables are kept until the process ends, so a reader never meets a freed one.
+struct MethodCache {
+  std::uint64_t generation;
+  std::size_t mask;
+  std::size_t used;
+  std::vector<std::pair<SEL, Method*>> slots;
+};
+
+namespace {
+
+struct RuntimeState {
+  std::shared_mutex mutex;
+  std::unordered_map<std::string, std::unique_ptr<Selector>> selectors;
+  std::unordered_set<std::string> encodings;
+  std::unordered_map<std::string, Class*> registry;
+  std::vector<std::unique_ptr<Class>> classes;
+  std::vector<std::unique_ptr<const MethodCache>> retiredCaches;
+  std::vector<std::unique_ptr<Imp>> imps;
+  // Bumped when a class gains a method: every cache made before is stale.
+  std::atomic<std::uint64_t> generation{1};
+};
+
+RuntimeState& state() {
+  static auto* runtime = new RuntimeState;
+  return *runtime;
+}
+
+std::size_t slotOf(SEL sel, std::size_t mask) {
+  return (reinterpret_cast<std::uintptr_t>(sel) >> 4U) & mask;
+}
+
+std::string describe(const Object* receiver, SEL sel) {
+  char address[32];
+  std::snprintf(address, sizeof address, "%p", static_cast<const void*>(receiver));
+  return "-[" + receiver->isa()->name() + " " + sel->name + "]" + "@" + address;
+}
+
+}  // namespace
+
+SEL sel_registerName(std::string_view name) {
+  auto& rt = state();
+  {
+    std::shared_lock lock(rt.mutex);
+    if (auto it = rt.selectors.find(std::string(name)); it != rt.selectors.end()) {
+      return it->second.get();
+    }
+  }
+  std::unique_lock lock(rt.mutex);
+  auto [it, inserted] = rt.selectors.try_emplace(std::string(name));
+  if (inserted) it->second = std::make_unique<Selector>(Selector{std::string(name)});
+  return it->second.get();
+}
+
+const char* internEncoding(std::string_view encoding) {
+  auto& rt = state();
+  std::unique_lock lock(rt.mutex);
+  return rt.encodings.emplace(encoding).first->c_str();
+}
+
+IMP retainImp(std::unique_ptr<Imp> imp) {
+  auto& rt = state();
+  std::unique_lock lock(rt.mutex);
+  rt.imps.push_back(std::move(imp));
+  return rt.imps.back().get();
+}
+
+Class::Class(std::string_view name, Class* superclass, InstanceFactory factory)
+    : name_(name),
+      superclass_(superclass),
+      factory_(factory) {}
+
+Class::~Class() = default;
+
+String* Class::nameString() const {
+  std::call_once(nameOnce_, [this] { nameString_ = String::make(name_); });
+  return nameString_.get();
+}
+
+bool Class::isSubclassOf(const Class* other) const {
+  for (const Class* c = this; c != nullptr; c = c->superclass_) {
+    if (c == other) return true;
+  }
+  return false;
+}
+
+Method* Class::ownMethod(SEL sel) const {
+  for (const auto& m : methods_) {
+    if (m->name() == sel) return m.get();
+  }
+  return nullptr;
+}
+
+Method* Class::lookup(SEL sel) const {
+  const MethodCache* cache = cache_.load(std::memory_order_acquire);
+  if (cache != nullptr &&
+      cache->generation == state().generation.load(std::memory_order_acquire)) {
+    for (std::size_t i = slotOf(sel, cache->mask);; i = (i + 1) & cache->mask) {
+      const auto& slot = cache->slots[i];
+      if (slot.first == sel) return slot.second;
+      if (slot.first == nullptr) break;
+    }
+  }
+  return resolveSlow(sel);
+}
+
+Method* Class::resolveSlow(SEL sel) const {
+  auto& rt = state();
+  std::unique_lock lock(rt.mutex);
+  Method* found = nullptr;
+  for (const Class* c = this; c != nullptr && found == nullptr; c = c->superclass_) {
+    found = c->ownMethod(sel);
+  }
+  const std::uint64_t generation = rt.generation.load(std::memory_order_acquire);
+  const MethodCache* old = cache_.load(std::memory_order_acquire);
+  auto fresh = std::make_unique<MethodCache>();
+  fresh->generation = generation;
+  const bool keep = old != nullptr && old->generation == generation;
+  const std::size_t used = (keep ? old->used : 0) + 1;
+  std::size_t capacity = 8;
+  while (capacity < used * 2) capacity *= 2;
+  fresh->mask = capacity - 1;
+  fresh->used = used;
+  fresh->slots.assign(capacity, {nullptr, nullptr});
+  auto insert = [&](SEL s, Method* m) {
+    std::size_t i = slotOf(s, fresh->mask);
+    while (fresh->slots[i].first != nullptr && fresh->slots[i].first != s) i = (i + 1) & fresh->mask;
+    fresh->slots[i] = {s, m};
+  };
+  if (keep) {
+    for (const auto& slot : old->slots) {
+      if (slot.first != nullptr) insert(slot.first, slot.second);
+    }
+  }
+  insert(sel, found);
+  cache_.store(fresh.get(), std::memory_order_release);
+  rt.retiredCaches.push_back(std::move(fresh));
+  return found;
+}
+
+Class* objc_getClass(std::string_view name) {
+  auto& rt = state();
+  std::shared_lock lock(rt.mutex);
+  auto it = rt.registry.find(std::string(name));
+  return it != rt.registry.end() ? it->second : nullptr;
+}
+
+Class* NSClassFromString(const String* name) {
+  return name != nullptr ? objc_getClass(name->utf8()) : nullptr;
+}
+
+String* NSStringFromClass(const Class* cls) { return cls != nullptr ? cls->nameString() : nullptr; }
+
+namespace {
+Class* makeClass(std::string_view name, Class* superclass, InstanceFactory factory, bool reg) {
+  auto& rt = state();
+  std::unique_lock lock(rt.mutex);
+  if (rt.registry.contains(std::string(name))) return nullptr;
+  rt.classes.push_back(std::make_unique<Class>(name, superclass, factory));
+  Class* cls = rt.classes.back().get();
+  if (reg) rt.registry.emplace(std::string(name), cls);
+  return cls;
+}
+}  // namespace
+
+Class* objc_declareClass(std::string_view name, Class* superclass, InstanceFactory factory,
+                         bool registered) {
+  Class* cls = makeClass(name, superclass, factory, registered);
+  if (cls == nullptr) throw PlatformError("class " + std::string(name) + " is declared twice");
+  return cls;
+}
+
+Class* objc_allocateClassPair(Class* superclass, std::string_view name) {
+  if (superclass == nullptr) return nullptr;
+  // An instance of a class made at run time is an instance of the nearest
+  // C++-declared ancestor, with the new class as its isa.
+  return makeClass(name, superclass, nullptr, false);
+}
+
+void objc_registerClassPair(Class* cls) {
+  if (cls == nullptr) return;
+  auto& rt = state();
+  std::unique_lock lock(rt.mutex);
+  rt.registry.try_emplace(cls->name(), cls);
+}
+
+Ref<Object> class_createInstance(Class* cls) {
+  if (cls == nullptr) return nullptr;
+  for (const Class* c = cls; c != nullptr; c = c->superclass()) {
+    if (c->factory_ != nullptr) return c->factory_(cls);
+  }
+  throw PlatformError("class " + cls->name() + " has no root class");
+}
+
+Method* class_getInstanceMethod(const Class* cls, SEL sel) {
+  return cls != nullptr ? cls->lookup(sel) : nullptr;
+}
+
+IMP class_getMethodImplementation(const Class* cls, SEL sel) {
+  return method_getImplementation(class_getInstanceMethod(cls, sel));
+}
+
+bool class_respondsToSelector(const Class* cls, SEL sel) {
+  return class_getInstanceMethod(cls, sel) != nullptr;
+}
+
+bool class_addMethod(Class* cls, SEL sel, IMP imp, const char* types) {
+  if (cls == nullptr || sel == nullptr || imp == nullptr || types == nullptr) return false;
+  if (std::string_view(types) != imp->types) {
+    throw PlatformError(std::string("class_addMethod: ") + cls->name() + " " + sel->name +
+                        ": implementation has encoding '" + imp->types + "', method declared '" +
+                        types + "'");
+  }
+  auto& rt = state();
+  std::unique_lock lock(rt.mutex);
+  if (cls->ownMethod(sel) != nullptr) return false;
+  cls->methods_.push_back(std::make_unique<Method>(sel, imp));
+  rt.generation.fetch_add(1, std::memory_order_acq_rel);
+  return true;
+}
+
+std::vector<Method*> class_copyMethodList(Class* cls) {
+  std::vector<Method*> list;
+  if (cls == nullptr) return list;
+  std::shared_lock lock(state().mutex);
+  for (const auto& m : cls->methods_) list.push_back(m.get());
+  return list;
+}
+
+IMP method_setImplementation(Method* method, IMP imp) {
+  if (method == nullptr || imp == nullptr) return nullptr;
+  if (std::string_view(method->types()) != imp->types) {
+    throw PlatformError(std::string("method_setImplementation: ") + method->name()->name +
+                        ": implementation has encoding '" + imp->types + "', method has '" +
+                        method->types() + "'");
+  }
+  return method->exchange(imp);
+}
+
+void throwUnrecognizedSelector(const Object* receiver, SEL sel) {
+  char address[32];
+  std::snprintf(address, sizeof address, "%p", static_cast<const void*>(receiver));
+  throw PlatformError("-[" + receiver->isa()->name() + " " + sel->name +
+                      "]: unrecognized selector sent to instance " + address);
+}
+
+void throwEncodingMismatch(const Object* receiver, SEL sel, const char* methodTypes,
+                           const char* sentTypes) {
+  throw PlatformError(describe(receiver, sel) + ": method has type encoding '" + methodTypes +
+                      "' but the message was sent as '" + sentTypes + "'");
+}
+
+void throwArgumentKind(SEL sel, const Object* argument, const Class* expected) {
+  throw PlatformError(std::string("argument of ") + sel->name + " is an instance of " +
+                      argument->isa()->name() + ", not of " + expected->name());
+}
+
+}  // namespace tovik

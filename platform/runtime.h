@@ -1,0 +1,259 @@
+#pragma once
+
+#include <atomic>
+#include <cstdint>
+#include <memory>
+#include <mutex>
+#include <stdexcept>
+#include <string>
+#include <string_view>
+#include <tuple>
+#include <type_traits>
+#include <vector>
+
+#include "platform/encoding.h"
+#include "platform/object.h"
+
+// A small Objective-C-style runtime: interned selectors, classes with a
+// superclass chain and method tables keyed by selector, type-checked message
+// sending, and per-class method replacement.
+namespace tovik {
+
+// Misuse of the runtime by its caller: an unknown selector, a message whose
+// types do not match the method's encoding, an argument of the wrong kind.
+// These are the only exceptions the window system throws.
+class PlatformError : public std::logic_error {
+ public:
+  using std::logic_error::logic_error;
+};
+
+struct Selector {
+  std::string name;
+};
+
+SEL sel_registerName(std::string_view name);
+inline const char* sel_getName(SEL sel) { return sel->name.c_str(); }
+
+// The interned form of an encoding: equal encodings give the same pointer.
+const char* internEncoding(std::string_view encoding);
+
+// A method implementation. `fn` is called as
+// R (*)(IMP, Object* self, SEL, Canonical<A>...) for the encoding `types`.
+struct Imp;
+using IMP = const Imp*;
+using ErasedFunction = void (*)();
+struct Imp {
+  const char* types;
+  ErasedFunction fn;
+  Ref<BlockBase> block;  // the block of a block-made implementation
+};
+
+class Method {
+ public:
+  Method(SEL name, IMP imp) : name_(name), imp_(imp) {}
+  [[nodiscard]] SEL name() const { return name_; }
+  [[nodiscard]] const char* types() const { return imp_.load(std::memory_order_acquire)->types; }
+  [[nodiscard]] IMP imp() const { return imp_.load(std::memory_order_acquire); }
+  IMP exchange(IMP imp) { return imp_.exchange(imp, std::memory_order_acq_rel); }
+
+ private:
+  SEL name_;
+  std::atomic<IMP> imp_;
+};
+
+struct MethodCache;
+using InstanceFactory = Ref<Object> (*)(Class*);
+
+class Class {
+ public:
+  Class(std::string_view name, Class* superclass, InstanceFactory factory);
+  Class(const Class&) = delete;
+  Class& operator=(const Class&) = delete;
+  ~Class();
+
+  [[nodiscard]] const std::string& name() const { return name_; }
+  // The interned name string: one String per class, for the life of the process.
+  [[nodiscard]] String* nameString() const;
+  [[nodiscard]] Class* superclass() const { return superclass_; }
+  [[nodiscard]] bool isSubclassOf(const Class* other) const;
+
+  // The method the class itself defines for `sel`, not an inherited one.
+  [[nodiscard]] Method* ownMethod(SEL sel) const;
+  // Resolves `sel` along the superclass chain; cached per class.
+  [[nodiscard]] Method* lookup(SEL sel) const;
+
+ private:
+  friend bool class_addMethod(Class*, SEL, IMP, const char*);
+  friend std::vector<Method*> class_copyMethodList(Class*);
+  friend Ref<Object> class_createInstance(Class*);
+
+  Method* resolveSlow(SEL sel) const;
+
+  std::string name_;
+  mutable std::once_flag nameOnce_;
+  mutable Ref<String> nameString_;
+  Class* superclass_;
+  InstanceFactory factory_;
+  std::vector<std::unique_ptr<Method>> methods_;  // in order of addition
+  mutable std::atomic<const MethodCache*> cache_{nullptr};
+};
+
+// ---- Runtime functions, with the platform's semantics ----
+
+Class* objc_getClass(std::string_view name);
+Class* NSClassFromString(const String* name);
+String* NSStringFromClass(const Class* cls);
+inline Class* object_getClass(const Object* object) {
+  return object != nullptr ? object->isa() : nullptr;
+}
+inline Class* class_getSuperclass(const Class* cls) {
+  return cls != nullptr ? cls->superclass() : nullptr;
+}
+// A new class under `superclass`, not yet visible by name; nullptr when the
+// name is taken by a registered class.
+Class* objc_allocateClassPair(Class* superclass, std::string_view name);
+void objc_registerClassPair(Class* cls);
+// A C++-declared class; registered by name unless `registered` is false
+// (a class private to the module that declares it).
+Class* objc_declareClass(std::string_view name, Class* superclass, InstanceFactory factory,
+                         bool registered = true);
+
+Ref<Object> class_createInstance(Class* cls);
+Method* class_getInstanceMethod(const Class* cls, SEL sel);
+IMP class_getMethodImplementation(const Class* cls, SEL sel);
+bool class_respondsToSelector(const Class* cls, SEL sel);
+// Adds to `cls` only; fails when `cls` itself already defines `sel`.
+bool class_addMethod(Class* cls, SEL sel, IMP imp, const char* types);
+std::vector<Method*> class_copyMethodList(Class* cls);
+inline const char* method_getTypeEncoding(const Method* m) {
+  return m != nullptr ? m->types() : nullptr;
+}
+inline IMP method_getImplementation(const Method* m) { return m != nullptr ? m->imp() : nullptr; }
+// Returns the previous implementation. The new one must have the method's encoding.
+IMP method_setImplementation(Method* method, IMP imp);
+
+[[noreturn]] void throwUnrecognizedSelector(const Object* receiver, SEL sel);
+[[noreturn]] void throwEncodingMismatch(const Object* receiver, SEL sel, const char* methodTypes,
+                                        const char* sentTypes);
+[[noreturn]] void throwArgumentKind(SEL sel, const Object* argument, const Class* expected);
+
+// Keeps a made implementation for the life of the process.
+IMP retainImp(std::unique_ptr<Imp> imp);
+
+namespace detail {
+
+template <class R, class... A>
+const char* signatureId() {
+  static const char* const id = internEncoding(tovik::encodingOf<R, A...>());
+  return id;
+}
+
+template <class T>
+struct IsRef : std::false_type {};
+template <class T>
+struct IsRef<Ref<T>> : std::true_type {};
+
+// Converts a canonical argument to the parameter type a method body declares.
+template <class P>
+P fromCanonical(SEL sel, Canonical<P> value) {
+  if constexpr (std::is_pointer_v<P> &&
+                std::is_base_of_v<Object, std::remove_cv_t<std::remove_pointer_t<P>>>) {
+    using T = std::remove_cv_t<std::remove_pointer_t<P>>;
+    if constexpr (std::is_same_v<T, Object>) {
+      return value;
+    } else {
+      T* typed = as<T>(value);
+      if (value != nullptr && typed == nullptr) throwArgumentKind(sel, value, T::runtimeClass());
+      return typed;
+    }
+  } else {
+    return static_cast<P>(value);
+  }
+}
+
+template <class R, class Tuple>
+struct SignatureOf;
+template <class R, class... A>
+struct SignatureOf<R, std::tuple<A...>> {
+  static const char* id() { return signatureId<R, A...>(); }
+};
+
+template <class F>
+struct CallableTraits : CallableTraits<decltype(&F::operator())> {};
+template <class C, class R, class Self, class... A>
+struct CallableTraits<R (C::*)(Self*, A...) const> {
+  using Result = R;
+  using Receiver = Self;
+  using Args = std::tuple<A...>;
+};
+
+template <class F, class R, class Self, class Tuple>
+struct Trampoline;
+template <class F, class R, class Self, class... A>
+struct Trampoline<F, R, Self, std::tuple<A...>> {
+  static Canonical<R> call(IMP /*imp*/, Object* self, SEL sel, Canonical<A>... args) {
+    if constexpr (std::is_same_v<R, void>) {
+      F{}(static_cast<Self*>(self), fromCanonical<A>(sel, args)...);
+    } else {
+      return F{}(static_cast<Self*>(self), fromCanonical<A>(sel, args)...);
+    }
+  }
+};
+
+}  // namespace detail
+
+// An implementation from a captureless lambda taking the receiver (typed as
+// the class's C++ type) and the method's arguments.
+template <class F>
+IMP makeImp(F /*body*/) {
+  using Traits = detail::CallableTraits<F>;
+  using R = typename Traits::Result;
+  using Self = typename Traits::Receiver;
+  using Tr = detail::Trampoline<F, R, Self, typename Traits::Args>;
+  static const Imp imp{detail::SignatureOf<R, typename Traits::Args>::id(),
+                       reinterpret_cast<ErasedFunction>(&Tr::call), nullptr};
+  return &imp;
+}
+
+// Adds a C++-written method to a class being declared.
+template <class F>
+void addMethod(Class* cls, std::string_view selector, F body) {
+  IMP imp = makeImp(body);
+  class_addMethod(cls, sel_registerName(selector), imp, imp->types);
+}
+
+// Sends a message: looks the selector up along the receiver's class chain,
+// checks the encoding, and calls the implementation. A message to nil does
+// nothing and answers zero, as on the platform.
+template <class R, class... A>
+R send(Object* receiver, SEL sel, A... args) {
+  using CR = Canonical<R>;
+  if (receiver == nullptr) return R{};
+  const Method* method = receiver->isa()->lookup(sel);
+  if (method == nullptr) throwUnrecognizedSelector(receiver, sel);
+  IMP imp = method->imp();
+  const char* sent = detail::signatureId<R, A...>();
+  if (imp->types != sent) throwEncodingMismatch(receiver, sel, imp->types, sent);
+  auto fn = reinterpret_cast<CR (*)(IMP, Object*, SEL, Canonical<A>...)>(imp->fn);
+  if constexpr (std::is_same_v<R, void>) {
+    fn(imp, receiver, sel, static_cast<Canonical<A>>(args)...);
+  } else if constexpr (detail::IsRef<R>::value) {
+    return as<typename R::element_type>(fn(imp, receiver, sel, static_cast<Canonical<A>>(args)...));
+  } else {
+    return fn(imp, receiver, sel, static_cast<Canonical<A>>(args)...);
+  }
+}
+template <class R, class... A>
+R send(Object* receiver, std::string_view selector, A... args) {
+  return send<R>(receiver, sel_registerName(selector), args...);
+}
+
+// Calls an implementation directly, as a replaced method calls the one it
+// replaced. The implementation must have the encoding of R(A...).
+template <class R, class... A>
+Canonical<R> callImp(IMP imp, Object* self, SEL sel, A... args) {
+  auto fn = reinterpret_cast<Canonical<R> (*)(IMP, Object*, SEL, Canonical<A>...)>(imp->fn);
+  return fn(imp, self, sel, static_cast<Canonical<A>>(args)...);
+}
+
+}  // namespace tovik
