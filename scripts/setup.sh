@@ -1,0 +1,17 @@
+#!/usr/bin/env bash
+# Installs the Debian packages the build needs, when they are missing.
+set -euo pipefail
+packages=(cmake ninja-build g++ pkg-config libgtest-dev libbenchmark-dev libutf8proc-dev
+          libplist-dev liburiparser-dev clang-format clang-tidy)
+missing=()
+for p in "${packages[@]}"; do
+  dpkg-query -W -f='${Status}' "$p" 2>/dev/null | grep -q 'install ok installed' || missing+=("$p")
+done
+[ ${#missing[@]} -eq 0 ] && exit 0
+if [ "$(id -u)" -ne 0 ]; then
+  echo "Missing packages. Install them with:" >&2
+  echo "  sudo apt-get install -y ${missing[*]}" >&2
+  exit 1
+fi
+apt-get update
+DEBIAN_FRONTEND=noninteractive apt-get install -y "${missing[@]}"
