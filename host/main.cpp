@@ -1,0 +1,69 @@
+// tovik-host: a headless host application. It loads the TovikMacPlugin
+// module by path, finds TovikMacWindowPlugin by its plain name, and drives
+// it as a host application would, printing what happened.
+#include <dlfcn.h>
+
+#include <cstdio>
+#include <string>
+#include <thread>
+
+#include "platform/application.h"
+#include "platform/foundation.h"
+#include "platform/main_queue.h"
+#include "platform/window.h"
+
+using namespace tovik;
+
+namespace {
+
+std::string describe(const Window* window) {
+  if (window == nullptr) return "no window";
+  const String* id = window->identifier();
+  return "window \"" + (id != nullptr ? id->utf8() : std::string("(untagged)")) + "\"";
+}
+
+}  // namespace
+
+int main(int argc, char** argv) {
+  const std::string modulePath = argc > 1 ? argv[1] : TOVIK_DEFAULT_MODULE_PATH;
+  void* module = dlopen(modulePath.c_str(), RTLD_NOW | RTLD_LOCAL);
+  if (module == nullptr) {
+    std::fprintf(stderr, "tovik-host: cannot load %s: %s\n", modulePath.c_str(), dlerror());
+    return 1;
+  }
+  Application::shared()->setBundleIdentifier("com.tarnwell.tovik.host");
+  Class* pluginClass = objc_getClass("TovikMacWindowPlugin");
+  if (pluginClass == nullptr) {
+    std::fprintf(stderr, "tovik-host: the module did not register TovikMacWindowPlugin\n");
+    return 1;
+  }
+  Ref<Object> plugin = send<Ref<Object>>(class_createInstance(pluginClass).get(), "init");
+  std::printf("loaded %s; created a %s\n", modulePath.c_str(), NSStringFromClass(plugin->isa())->utf8().c_str());
+
+  auto main = Window::create({{100, 100}, {1000, 700}});
+  main->makeKeyAndOrderFront(nullptr);
+  auto hidden = Window::create({{200, 200}, {600, 500}});
+  hidden->setIdentifier(str("main").get());  // tagged but never shown
+  auto other = Window::create({{300, 300}, {600, 500}});
+  other->setIdentifier(str("sidebar").get());
+  other->orderFront(nullptr);
+
+  // From the main thread and from another thread; nothing happens until the
+  // main queue runs.
+  send<void>(plugin.get(), "configureMainWindowTitlebarWithWindowIdentifier:", str("main").get());
+  std::thread([&] {
+    send<void>(plugin.get(), "configureMainWindowTitlebarWithWindowIdentifier:",
+               str("sidebar").get());
+  }).join();
+  std::printf("before the main queue runs: key window is %s, movable: %s\n",
+              describe(main.get()).c_str(), main->isMovableByWindowBackground() ? "yes" : "no");
+  const std::size_t ran = MainQueue::main().runUntilIdle();
+  std::printf("main queue ran %zu work items\n", ran);
+  std::printf("\"main\" (hidden window tagged \"main\" skipped) configured the key window: %s, movable: %s\n",
+              describe(main.get()).c_str(), main->isMovableByWindowBackground() ? "yes" : "no");
+  std::printf("\"sidebar\" configured the visible window tagged so: %s, movable: %s\n",
+              describe(other.get()).c_str(), other->isMovableByWindowBackground() ? "yes" : "no");
+  std::printf("hidden window still %s, movable: %s\n", describe(hidden.get()).c_str(),
+              hidden->isMovableByWindowBackground() ? "yes" : "no");
+  return 0;
+}

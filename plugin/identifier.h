@@ -1,0 +1,20 @@
+#pragma once
+
+#include <string>
+
+#include "platform/foundation.h"
+
+namespace tovik {
+
+// Window identifiers compare as whole strings, case-sensitive, with
+// canonically equivalent Unicode equal: the key is the NFC form (the bytes
+// themselves for text that is not valid UTF-8).
+inline const std::string& identifierKey(const String& identifier) {
+  return identifier.precomposedStringWithCanonicalMapping();
+}
+
+inline bool identifiersEqual(const String* a, const String* b) {
+  return a != nullptr && b != nullptr && identifierKey(*a) == identifierKey(*b);
+}
+
+}  // namespace tovik

@@ -1,0 +1,32 @@
+// Loads the built module as a host does; this executable does not link the
+// plug-in's library, so the process holds one copy of its classes.
+#include <dlfcn.h>
+#include <gtest/gtest.h>
+
+#include "platform/application.h"
+#include "platform/main_queue.h"
+#include "platform/window.h"
+
+namespace tovik {
+namespace {
+
+TEST(ModuleLoad, RegistersThePluginClassByPlainName) {
+  EXPECT_EQ(objc_getClass("TovikMacWindowPlugin"), nullptr);
+  void* module = dlopen(TOVIK_MODULE_PATH, RTLD_NOW | RTLD_LOCAL);
+  ASSERT_NE(module, nullptr) << dlerror();
+  Class* cls = objc_getClass("TovikMacWindowPlugin");
+  ASSERT_NE(cls, nullptr);
+  EXPECT_EQ(class_getSuperclass(cls), Object::runtimeClass());
+  auto plugin = send<Ref<Object>>(class_createInstance(cls).get(), "init");
+  EXPECT_THROW(send<void>(plugin.get(), "startUpdater"), PlatformError);  // not built: absent
+
+  auto window = Window::create({{0, 0}, {500, 400}});
+  window->makeKeyAndOrderFront(nullptr);
+  send<void>(plugin.get(), "configureMainWindowTitlebarWithWindowIdentifier:", str("dl").get());
+  MainQueue::main().runUntilIdle();
+  EXPECT_EQ(window->identifier()->utf8(), "dl");
+  window->close();
+}
+
+}  // namespace
+}  // namespace tovik
