@@ -38,7 +38,8 @@ int main(int argc, char** argv) {
     return 1;
   }
   Ref<Object> plugin = send<Ref<Object>>(class_createInstance(pluginClass).get(), "init");
-  std::printf("loaded %s; created a %s\n", modulePath.c_str(), NSStringFromClass(plugin->isa())->utf8().c_str());
+  std::printf("loaded %s; created a %s\n", modulePath.c_str(),
+              NSStringFromClass(plugin->isa())->utf8().c_str());
 
   auto main = Window::create({{100, 100}, {1000, 700}});
   main->makeKeyAndOrderFront(nullptr);
@@ -52,15 +53,17 @@ int main(int argc, char** argv) {
   // main queue runs.
   send<void>(plugin.get(), "configureMainWindowTitlebarWithWindowIdentifier:", str("main").get());
   std::thread([&] {
-    send<void>(plugin.get(), "configureMainWindowTitlebarWithWindowIdentifier:",
-               str("sidebar").get());
+    send<void>(plugin.get(),
+               "configureMainWindowTitlebarWithWindowIdentifier:", str("sidebar").get());
   }).join();
   std::printf("before the main queue runs: key window is %s, movable: %s\n",
               describe(main.get()).c_str(), main->isMovableByWindowBackground() ? "yes" : "no");
   const std::size_t ran = MainQueue::main().runUntilIdle();
   std::printf("main queue ran %zu work items\n", ran);
-  std::printf("\"main\" (hidden window tagged \"main\" skipped) configured the key window: %s, movable: %s\n",
-              describe(main.get()).c_str(), main->isMovableByWindowBackground() ? "yes" : "no");
+  std::printf(
+      "\"main\" (hidden window tagged \"main\" skipped) configured the key window: %s, movable: "
+      "%s\n",
+      describe(main.get()).c_str(), main->isMovableByWindowBackground() ? "yes" : "no");
   std::printf("\"sidebar\" configured the visible window tagged so: %s, movable: %s\n",
               describe(other.get()).c_str(), other->isMovableByWindowBackground() ? "yes" : "no");
   std::printf("hidden window still %s, movable: %s\n", describe(hidden.get()).c_str(),

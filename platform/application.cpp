@@ -5,10 +5,9 @@
 namespace tovik {
 
 Class* Application::runtimeClass() {
-  static Class* const cls =
-      objc_declareClass("NSApplication", Object::runtimeClass(), [](Class* isa) -> Ref<Object> {
-        return std::make_shared<Application>(isa);
-      });
+  static Class* const cls = objc_declareClass(
+      "NSApplication", Object::runtimeClass(),
+      [](Class* isa) -> Ref<Object> { return std::make_shared<Application>(isa); });
   return cls;
 }
 
@@ -17,9 +16,7 @@ Application* Application::shared() {
   return app->get();
 }
 
-void Application::windowCreated(Window* window) {
-  windows_.push_back(window->retainAs<Window>());
-}
+void Application::windowCreated(Window* window) { windows_.push_back(window->retainAs<Window>()); }
 
 void Application::windowOrderedFront(Window* window, bool makeKey) {
   std::erase(frontToBack_, window);

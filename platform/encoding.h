@@ -103,7 +103,7 @@ struct TypeCode<std::nullptr_t> {
 };
 // Object arguments: any pointer to an object type.
 template <class T>
-  requires std::is_base_of_v<Object, T>
+requires std::is_base_of_v<Object, T>
 struct TypeCode<T*> {
   using Canonical = Object*;
   static constexpr std::string_view code = std::is_base_of_v<BlockBase, T> ? "@?" : "@";
@@ -111,7 +111,7 @@ struct TypeCode<T*> {
 // Object results are strong references, so a method can return an object it
 // just made.
 template <class T>
-  requires std::is_base_of_v<Object, T>
+requires std::is_base_of_v<Object, T>
 struct TypeCode<Ref<T>> {
   using Canonical = Ref<Object>;
   static constexpr std::string_view code = std::is_base_of_v<BlockBase, T> ? "@?" : "@";

@@ -56,10 +56,10 @@ const std::string& String::precomposedStringWithCanonicalMapping() const {
     composed_ = text_;
     if (text_.empty() || !isValidUTF8()) return;
     utf8proc_uint8_t* out = nullptr;
-    const utf8proc_ssize_t length = utf8proc_map(
-        reinterpret_cast<const utf8proc_uint8_t*>(text_.data()),
-        static_cast<utf8proc_ssize_t>(text_.size()), &out,
-        static_cast<utf8proc_option_t>(UTF8PROC_STABLE | UTF8PROC_COMPOSE));
+    const utf8proc_ssize_t length =
+        utf8proc_map(reinterpret_cast<const utf8proc_uint8_t*>(text_.data()),
+                     static_cast<utf8proc_ssize_t>(text_.size()), &out,
+                     static_cast<utf8proc_option_t>(UTF8PROC_STABLE | UTF8PROC_COMPOSE));
     if (length >= 0 && out != nullptr) {
       composed_.assign(reinterpret_cast<const char*>(out), static_cast<std::size_t>(length));
     }
@@ -85,16 +85,13 @@ Class* Number::runtimeClass() {
 }
 
 Ref<Number> Number::withBool(bool value) {
-  return std::make_shared<Number>(runtimeClass(), Kind::Boolean, value ? 1 : 0,
-                                  value ? 1.0 : 0.0);
+  return std::make_shared<Number>(runtimeClass(), Kind::Boolean, value ? 1 : 0, value ? 1.0 : 0.0);
 }
 Ref<Number> Number::withInteger(std::int64_t value) {
-  return std::make_shared<Number>(runtimeClass(), Kind::Integer, value,
-                                  static_cast<double>(value));
+  return std::make_shared<Number>(runtimeClass(), Kind::Integer, value, static_cast<double>(value));
 }
 Ref<Number> Number::withDouble(double value) {
-  return std::make_shared<Number>(runtimeClass(), Kind::Real, static_cast<std::int64_t>(0),
-                                  value);
+  return std::make_shared<Number>(runtimeClass(), Kind::Real, static_cast<std::int64_t>(0), value);
 }
 
 bool Number::boolValue() const { return kind_ == Kind::Real ? real_ != 0.0 : integer_ != 0; }
@@ -113,8 +110,7 @@ double Number::doubleValue() const {
 }
 
 Class* Array::runtimeClass() {
-  static Class* const cls =
-      objc_declareClass("NSArray", Object::runtimeClass(), emptyArray);
+  static Class* const cls = objc_declareClass("NSArray", Object::runtimeClass(), emptyArray);
   return cls;
 }
 
@@ -142,8 +138,7 @@ Object* Dictionary::objectForKey(std::string_view key) const {
 }
 
 Class* BlockBase::runtimeClass() {
-  static Class* const cls =
-      objc_declareClass("NSBlock", Object::runtimeClass(), noBlock);
+  static Class* const cls = objc_declareClass("NSBlock", Object::runtimeClass(), noBlock);
   return cls;
 }
 

@@ -30,9 +30,7 @@ void MainQueue::useClock(ManualClock* clock) {
 
 void MainQueue::async(Work work) { enqueue(now(), std::move(work)); }
 
-void MainQueue::asyncAfter(DispatchTime deadline, Work work) {
-  enqueue(deadline, std::move(work));
-}
+void MainQueue::asyncAfter(DispatchTime deadline, Work work) { enqueue(deadline, std::move(work)); }
 
 void MainQueue::enqueue(DispatchTime deadline, Work work) {
   if (!work) return;

@@ -5,9 +5,9 @@
 namespace tovik {
 
 Class* Notification::runtimeClass() {
-  static Class* const cls =
-      objc_declareClass("NSNotification", Object::runtimeClass(),
-                        [](Class* isa) -> Ref<Object> { return std::make_shared<Notification>(isa); });
+  static Class* const cls = objc_declareClass(
+      "NSNotification", Object::runtimeClass(),
+      [](Class* isa) -> Ref<Object> { return std::make_shared<Notification>(isa); });
   return cls;
 }
 
@@ -30,14 +30,12 @@ bool sameObject(const Weak<Object>& weak, const Object* object) {
 }
 }  // namespace
 
-void NotificationCenter::addObserver(Object* observer, SEL selector, String* name,
-                                     Object* object) {
+void NotificationCenter::addObserver(Object* observer, SEL selector, String* name, Object* object) {
   if (observer == nullptr || selector == nullptr) return;
   std::lock_guard lock(mutex_);
-  registrations_.push_back(
-      Registration{observer->retain(), observer, selector,
-                   name != nullptr ? name->retainAs<String>() : nullptr, object == nullptr,
-                   object != nullptr ? object->retain() : Weak<Object>{}});
+  registrations_.push_back(Registration{
+      observer->retain(), observer, selector, name != nullptr ? name->retainAs<String>() : nullptr,
+      object == nullptr, object != nullptr ? object->retain() : Weak<Object>{}});
 }
 
 void NotificationCenter::removeObserver(Object* observer) {
@@ -49,13 +47,13 @@ void NotificationCenter::removeObserver(Object* observer) {
 void NotificationCenter::removeObserver(Object* observer, String* name, Object* object) {
   std::lock_guard lock(mutex_);
   std::erase_if(registrations_, [&](const Registration& r) {
-    return r.observerIdentity == observer && (name == nullptr || r.name == nullptr || r.name->isEqualToString(name)) &&
+    return r.observerIdentity == observer &&
+           (name == nullptr || r.name == nullptr || r.name->isEqualToString(name)) &&
            (object == nullptr || sameObject(r.object, object));
   });
 }
 
-void NotificationCenter::postNotificationName(String* name, Object* object,
-                                              Dictionary* userInfo) {
+void NotificationCenter::postNotificationName(String* name, Object* object, Dictionary* userInfo) {
   if (name == nullptr) return;
   auto note = std::make_shared<Notification>(
       Notification::runtimeClass(), name->retainAs<String>(),

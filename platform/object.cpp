@@ -10,10 +10,12 @@ Class* Object::runtimeClass() {
                                  [](Class* isa) { return std::make_shared<Object>(isa); });
     addMethod(c, "init", [](Object* self) { return self->retain(); });
     addMethod(c, "isEqual:", [](Object* self, Object* other) { return self == other; });
-    addMethod(c, "respondsToSelector:",
-              [](Object* self, SEL sel) { return class_respondsToSelector(self->isa(), sel); });
-    addMethod(c, "isKindOfClass:",
-              [](Object* self, Class* cls) { return self->isa()->isSubclassOf(cls); });
+    addMethod(c, "respondsToSelector:", [](Object* self, SEL sel) {
+      return class_respondsToSelector(self->isa(), sel);
+    });
+    addMethod(c, "isKindOfClass:", [](Object* self, Class* cls) {
+      return self->isa()->isSubclassOf(cls);
+    });
     return c;
   }();
   return cls;

@@ -80,9 +80,7 @@ IMP retainImp(std::unique_ptr<Imp> imp) {
 }
 
 Class::Class(std::string_view name, Class* superclass, InstanceFactory factory)
-    : name_(name),
-      superclass_(superclass),
-      factory_(factory) {}
+    : name_(name), superclass_(superclass), factory_(factory) {}
 
 Class::~Class() = default;
 
@@ -107,8 +105,7 @@ Method* Class::ownMethod(SEL sel) const {
 
 Method* Class::lookup(SEL sel) const {
   const MethodCache* cache = cache_.load(std::memory_order_acquire);
-  if (cache != nullptr &&
-      cache->generation == state().generation.load(std::memory_order_acquire)) {
+  if (cache != nullptr && cache->generation == state().generation.load(std::memory_order_acquire)) {
     for (std::size_t i = slotOf(sel, cache->mask);; i = (i + 1) & cache->mask) {
       const auto& slot = cache->slots[i];
       if (slot.first == sel) return slot.second;
@@ -138,7 +135,8 @@ Method* Class::resolveSlow(SEL sel) const {
   fresh->slots.assign(capacity, {nullptr, nullptr});
   auto insert = [&](SEL s, Method* m) {
     std::size_t i = slotOf(s, fresh->mask);
-    while (fresh->slots[i].first != nullptr && fresh->slots[i].first != s) i = (i + 1) & fresh->mask;
+    while (fresh->slots[i].first != nullptr && fresh->slots[i].first != s)
+      i = (i + 1) & fresh->mask;
     fresh->slots[i] = {s, m};
   };
   if (keep) {

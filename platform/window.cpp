@@ -31,8 +31,8 @@ Class* Window::runtimeClass() {
     Class* c = objc_declareClass("NSWindow", Object::runtimeClass(), [](Class* isa) -> Ref<Object> {
       return std::make_shared<Window>(isa);
     });
-    addMethod(c, "initWithContentRect:styleMask:",
-              [](Window* self, CGRect frame, std::uint64_t mask) {
+    addMethod(c,
+              "initWithContentRect:styleMask:", [](Window* self, CGRect frame, std::uint64_t mask) {
                 self->initWithContentRect(frame, mask);
                 return self->retain();
               });
@@ -98,9 +98,9 @@ void Window::performClose(Object* /*sender*/) {
   if (closed_ || (styleMask_ & NSWindowStyleMaskClosable) == 0) return;
   static const SEL shouldClose = sel_registerName("windowShouldClose:");
   // The delegate is kept alive for the length of its answer.
-  if (Ref<Object> delegate = delegate_.lock();
-      delegate != nullptr && delegate->respondsToSelector(shouldClose) &&
-      !send<bool>(delegate.get(), shouldClose, this)) {
+  if (Ref<Object> delegate = delegate_.lock(); delegate != nullptr &&
+                                               delegate->respondsToSelector(shouldClose) &&
+                                               !send<bool>(delegate.get(), shouldClose, this)) {
     return;
   }
   close();
@@ -129,7 +129,8 @@ void Window::setDelegate(Object* delegate) {
   if (delegate == nullptr) return;
   for (const auto& [name, method] : kDelegateMethods) {
     const SEL sel = sel_registerName(method);
-    if (delegate->respondsToSelector(sel)) center->addObserver(delegate, sel, str(name).get(), this);
+    if (delegate->respondsToSelector(sel))
+      center->addObserver(delegate, sel, str(name).get(), this);
   }
 }
 

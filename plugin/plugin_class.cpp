@@ -11,14 +11,15 @@ namespace {
 Class* declarePluginClass() {
   Class* cls = objc_declareClass("TovikMacWindowPlugin", Object::runtimeClass(),
                                  [](Class* isa) { return std::make_shared<Object>(isa); });
-  addMethod(cls, "configureMainWindowTitlebarWithWindowIdentifier:",
-            [](Object* self, String* identifier) {
-              if (identifier == nullptr) return;
-              // The work item keeps the identifier and the plug-in object.
-              hopToMainQueue([identifier = identifier->retainAs<String>(), plugin = self->retain()] {
-                configureMainWindowTitlebar(identifier.get(), plugin.get());
-              });
-            });
+  addMethod(
+      cls,
+      "configureMainWindowTitlebarWithWindowIdentifier:", [](Object* self, String* identifier) {
+        if (identifier == nullptr) return;
+        // The work item keeps the identifier and the plug-in object.
+        hopToMainQueue([identifier = identifier->retainAs<String>(), plugin = self->retain()] {
+          configureMainWindowTitlebar(identifier.get(), plugin.get());
+        });
+      });
   addMethod(cls, "init", [](Object* self) { return self->retain(); });
   return cls;
 }

@@ -1,8 +1,12 @@
 #!/usr/bin/env bash
-# Sets up, builds and runs every test.
+# Sets up, builds and runs every test: the default build, a second build
+# with AddressSanitizer and UndefinedBehaviorSanitizer, and the format check.
 set -euo pipefail
 cd "$(dirname "$0")/.."
 scripts/setup.sh
-cmake --preset default
-cmake --build --preset default
-ctest --preset default
+git ls-files '*.h' '*.cpp' | xargs clang-format --dry-run --Werror
+for preset in default asan; do
+  cmake --preset "$preset"
+  cmake --build --preset "$preset"
+  ctest --preset "$preset"
+done

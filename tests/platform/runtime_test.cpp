@@ -40,7 +40,8 @@ TEST(Runtime, MisuseIsReportedWithThePlatformsMessage) {
     send<void>(object.get(), "noSuchThing:", 1);
     FAIL();
   } catch (const PlatformError& e) {
-    EXPECT_NE(std::string(e.what()).find("-[NSObject noSuchThing:]: unrecognized selector sent to instance"),
+    EXPECT_NE(std::string(e.what()).find(
+                  "-[NSObject noSuchThing:]: unrecognized selector sent to instance"),
               std::string::npos);
   }
   EXPECT_THROW(send<long>(object.get(), "isEqual:", object.get()), PlatformError);

@@ -21,8 +21,8 @@ class PluginTest : public ::testing::Test {
     for (const auto& w : Application::shared()->windows()) w->close();
   }
   void configure(std::string_view identifier) {
-    send<void>(plugin.get(), "configureMainWindowTitlebarWithWindowIdentifier:",
-               str(identifier).get());
+    send<void>(plugin.get(),
+               "configureMainWindowTitlebarWithWindowIdentifier:", str(identifier).get());
   }
   Ref<Object> plugin;
 };
