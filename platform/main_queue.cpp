@@ -122,13 +122,11 @@ void MainQueue::run() {
     }
     std::unique_lock lock(mutex_);
     if (stopRequested_) continue;
-    if (items_.empty()) {
-      wake_.wait(lock);
-    } else if (clock_ == nullptr) {
-      const auto due = kProcessStart + items_.begin()->first.deadline.sinceStart;
-      wake_.wait_until(lock, due);
+    if (!items_.empty() && clock_ == nullptr) {
+      wake_.wait_until(lock, kProcessStart + items_.begin()->first.deadline.sinceStart);
     } else {
-      // A manual clock does not move by itself: wait for new work or stop.
+      // Nothing queued, or a manual clock, which does not move by itself:
+      // wait for new work or stop.
       wake_.wait(lock);
     }
   }

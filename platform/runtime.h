@@ -228,7 +228,13 @@ void addMethod(Class* cls, std::string_view selector, F body) {
 template <class R, class... A>
 R send(Object* receiver, SEL sel, A... args) {
   using CR = Canonical<R>;
-  if (receiver == nullptr) return R{};
+  if (receiver == nullptr) {
+    if constexpr (std::is_void_v<R>) {
+      return;
+    } else {
+      return R{};
+    }
+  }
   const Method* method = receiver->isa()->lookup(sel);
   if (method == nullptr) throwUnrecognizedSelector(receiver, sel);
   IMP imp = method->imp();

@@ -1,6 +1,7 @@
 #!/usr/bin/env bash
-# Sets up, builds and runs every test: the default build, a second build
-# with AddressSanitizer and UndefinedBehaviorSanitizer, and the format check.
+# Sets up, builds and runs every test: the format check, the default build
+# with clang-tidy, and a second build with AddressSanitizer and
+# UndefinedBehaviorSanitizer.
 set -euo pipefail
 cd "$(dirname "$0")/.."
 scripts/setup.sh
@@ -9,4 +10,7 @@ for preset in default asan; do
   cmake --preset "$preset"
   cmake --build --preset "$preset"
   ctest --preset "$preset"
+  if [ "$preset" = default ]; then
+    git ls-files '*.cpp' | xargs clang-tidy -p build/default --quiet
+  fi
 done

@@ -80,6 +80,7 @@ TEST_F(PluginTest, CallsFromSeveralThreadsRunInEachThreadsOrder) {
     windows.back()->orderFront(nullptr);
   }
   std::vector<std::thread> threads;
+  threads.reserve(4);
   for (int i = 0; i < 4; ++i) {
     threads.emplace_back([&, i] { configure("thread-" + std::to_string(i)); });
   }
