@@ -75,3 +75,35 @@ TEST(Foundation, CanonicallyEquivalentStringsComposeAlike) {
 
 }  // namespace
 }  // namespace tovik
+
+namespace tovik {
+namespace {
+
+TEST(Runtime, AMethodAddedLaterReachesCachedSubclasses) {
+  Class* base = objc_allocateClassPair(Object::runtimeClass(), "RtLateBase");
+  Class* child = objc_allocateClassPair(base, "RtLateChild");
+  auto object = class_createInstance(child);
+  const SEL sel = sel_registerName("lateAnswer");
+  EXPECT_FALSE(object->respondsToSelector(sel));  // caches the miss
+  addMethod(base, "lateAnswer", [](Object*) -> long { return 42; });
+  EXPECT_TRUE(object->respondsToSelector(sel));
+  EXPECT_EQ(send<long>(object.get(), sel), 42);
+  // An implementation of another encoding is refused.
+  IMP wrong = makeImp([](Object*) { return true; });
+  EXPECT_THROW(method_setImplementation(class_getInstanceMethod(base, sel), wrong), PlatformError);
+  EXPECT_EQ(send<long>(object.get(), sel), 42);
+}
+
+TEST(Runtime, ArgumentsOfTheWrongKindAreRefused) {
+  Class* cls = objc_allocateClassPair(Object::runtimeClass(), "RtTyped");
+  addMethod(cls, "lengthOf:", [](Object*, String* s) -> long {
+    return s != nullptr ? static_cast<long>(s->utf8().size()) : -1;
+  });
+  auto object = class_createInstance(cls);
+  EXPECT_EQ(send<long>(object.get(), "lengthOf:", str("four").get()), 4);
+  EXPECT_EQ(send<long>(object.get(), "lengthOf:", nullptr), -1);
+  EXPECT_THROW(send<long>(object.get(), "lengthOf:", Number::withInteger(4).get()), PlatformError);
+}
+
+}  // namespace
+}  // namespace tovik
