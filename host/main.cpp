@@ -51,11 +51,21 @@ int main(int argc, char** argv) {
 
   // From the main thread and from another thread; nothing happens until the
   // main queue runs.
+  auto report = [&](const char* step) {
+    MainQueue::main().async([&, step] {
+      std::printf("  main queue, host item %s: key window movable=%s, sidebar movable=%s\n", step,
+                  main->isMovableByWindowBackground() ? "yes" : "no",
+                  other->isMovableByWindowBackground() ? "yes" : "no");
+    });
+  };
+  report("queued first");
   send<void>(plugin.get(), "configureMainWindowTitlebarWithWindowIdentifier:", str("main").get());
+  report("queued after configuring \"main\"");
   std::thread([&] {
     send<void>(plugin.get(),
                "configureMainWindowTitlebarWithWindowIdentifier:", str("sidebar").get());
   }).join();
+  report("queued after configuring \"sidebar\" from another thread");
   std::printf("before the main queue runs: key window is %s, movable: %s\n",
               describe(main.get()).c_str(), main->isMovableByWindowBackground() ? "yes" : "no");
   const std::size_t ran = MainQueue::main().runUntilIdle();

@@ -254,12 +254,4 @@ R send(Object* receiver, std::string_view selector, A... args) {
   return send<R>(receiver, sel_registerName(selector), args...);
 }
 
-// Calls an implementation directly, as a replaced method calls the one it
-// replaced. The implementation must have the encoding of R(A...).
-template <class R, class... A>
-Canonical<R> callImp(IMP imp, Object* self, SEL sel, A... args) {
-  auto fn = reinterpret_cast<Canonical<R> (*)(IMP, Object*, SEL, Canonical<A>...)>(imp->fn);
-  return fn(imp, self, sel, static_cast<Canonical<A>>(args)...);
-}
-
 }  // namespace tovik
