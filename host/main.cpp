@@ -10,6 +10,7 @@
 #include "platform/application.h"
 #include "platform/foundation.h"
 #include "platform/main_queue.h"
+#include "platform/updater.h"
 #include "platform/window.h"
 
 using namespace tovik;
@@ -78,5 +79,30 @@ int main(int argc, char** argv) {
               describe(other.get()).c_str(), other->isMovableByWindowBackground() ? "yes" : "no");
   std::printf("hidden window still %s, movable: %s\n", describe(hidden.get()).c_str(),
               hidden->isMovableByWindowBackground() ? "yes" : "no");
+
+  // The update handshake, with the host playing the update framework.
+  send<void>(plugin.get(), "startUpdater");
+  send<void>(plugin.get(), "checkForUpdates");
+  auto handler = makeBlock<void(String*)>([](String* version) {
+    std::printf("  host's update-ready handler: version \"%s\" is ready\n",
+                version->utf8().c_str());
+  });
+  send<void>(plugin.get(), "setUpdateReadyHandler:", handler.get());
+  MainQueue::main().runUntilIdle();
+  for (const auto& controller : UpdaterController::liveInstances()) {
+    Updater* updater = controller->updater();
+    std::printf("updater started: %s, user-initiated checks: %zu\n",
+                updater->isStarted() ? "yes" : "no", updater->userInitiatedChecks());
+    const bool answer =
+        updater->presentUpdateInstalledOnQuit(AppcastItem::withDisplayVersion("2.4.1").get());
+    std::printf("framework: update 2.4.1 will install on quit; the plug-in answered %s\n",
+                answer ? "YES" : "NO");
+    MainQueue::main().runUntilIdle();
+    send<void>(plugin.get(), "installPendingUpdate");
+    MainQueue::main().runUntilIdle();
+    for (const auto& version : updater->immediateInstalls()) {
+      std::printf("framework: installed %s at once\n", version.c_str());
+    }
+  }
   return 0;
 }

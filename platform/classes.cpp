@@ -1,6 +1,7 @@
 #include "platform/application.h"
 #include "platform/foundation.h"
 #include "platform/notification_center.h"
+#include "platform/updater.h"
 #include "platform/window.h"
 
 namespace tovik {
@@ -18,6 +19,9 @@ const bool kRegistered = [] {
   NotificationCenter::runtimeClass();
   Window::runtimeClass();
   Application::runtimeClass();
+  AppcastItem::runtimeClass();
+  Updater::runtimeClass();
+  UpdaterController::runtimeClass();
   return true;
 }();
 }  // namespace

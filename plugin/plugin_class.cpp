@@ -3,6 +3,7 @@
 #include "mainwindow/titlebar.h"
 #include "platform/foundation.h"
 #include "plugin/hop.h"
+#include "update/update_handshake.h"
 
 namespace tovik {
 
@@ -11,6 +12,29 @@ namespace {
 Class* declarePluginClass() {
   Class* cls = objc_declareClass("TovikMacWindowPlugin", Object::runtimeClass(),
                                  [](Class* isa) { return std::make_shared<Object>(isa); });
+  addMethod(cls, "startUpdater", [](Object* self) { startUpdater(self); });
+  addMethod(cls, "checkForUpdates", [](Object*) { checkForUpdates(); });
+  addMethod(cls, "setUpdateReadyHandler:", [](Object*, BlockBase* handler) {
+    // A null or ill-typed block clears the handler.
+    Ref<UpdateReadyHandler> copied =
+        asBlock<void(String*)>(handler) != nullptr
+            ? std::static_pointer_cast<UpdateReadyHandler>(handler->retain())
+            : nullptr;
+    hopToMainQueue([copied] { setUpdateReadyHandler(copied); });
+  });
+  addMethod(cls, "installPendingUpdate",
+            [](Object*) { hopToMainQueue([] { installPendingUpdate(); }); });
+  addMethod(cls, "updater:willInstallUpdateOnQuit:immediateInstallationBlock:",
+            [](Object*, Object* /*updater*/, Object* item, BlockBase* block) {
+              if (item != nullptr && asBlock<void()>(block) != nullptr) {
+                // The framework's block, kept and wrapped in an owned action.
+                auto install = makeBlock<void()>([kept = std::static_pointer_cast<InstallAction>(
+                                                      block->retain())] { (*kept)(); });
+                hopToMainQueue(
+                    [item = item->retain(), install] { recordReadyUpdate(item.get(), install); });
+              }
+              return true;
+            });
   addMethod(
       cls,
       "configureMainWindowTitlebarWithWindowIdentifier:", [](Object* self, String* identifier) {

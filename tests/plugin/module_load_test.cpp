@@ -18,7 +18,9 @@ TEST(ModuleLoad, RegistersThePluginClassByPlainName) {
   ASSERT_NE(cls, nullptr);
   EXPECT_EQ(class_getSuperclass(cls), Object::runtimeClass());
   auto plugin = send<Ref<Object>>(class_createInstance(cls).get(), "init");
-  EXPECT_THROW(send<void>(plugin.get(), "startUpdater"), PlatformError);  // not built: absent
+  EXPECT_THROW(
+      send<void>(plugin.get(), "openNotificationSettingsForBundleIdentifier:", str("x").get()),
+      PlatformError);  // not built: absent
 
   auto window = Window::create({{0, 0}, {500, 400}});
   window->makeKeyAndOrderFront(nullptr);

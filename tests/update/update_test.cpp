@@ -1,0 +1,157 @@
+// The update handshake as a host meets it. The plug-in's update state is
+// process-wide and never reset, so these tests run in this order, in a
+// process of their own.
+#include <gtest/gtest.h>
+
+#include <string>
+#include <thread>
+#include <vector>
+
+#include "platform/main_queue.h"
+#include "platform/updater.h"
+#include "plugin/plugin_class.h"
+
+namespace tovik {
+namespace {
+
+Ref<Object> newPlugin() {
+  return send<Ref<Object>>(class_createInstance(registerPluginClass()).get(), "init");
+}
+
+struct HandlerLog {
+  std::vector<std::string> calls;
+  Ref<Block<void(String*)>> block(const std::string& name) {
+    return makeBlock<void(String*)>(
+        [this, name](String* version) { calls.push_back(name + ":" + version->utf8()); });
+  }
+};
+
+void setHandler(Object* plugin, BlockBase* handler) {
+  send<void>(plugin, "setUpdateReadyHandler:", handler);
+}
+
+TEST(UpdateHandshake, NothingBeforeTheUpdaterStartsOrAnUpdateIsReady) {
+  auto plugin = newPlugin();
+  send<void>(plugin.get(), "checkForUpdates");  // no controller yet: nothing
+  EXPECT_EQ(UpdaterController::instancesCreated(), 0U);
+  HandlerLog log;
+  auto handler = log.block("early");
+  setHandler(plugin.get(), handler.get());
+  send<void>(plugin.get(), "installPendingUpdate");
+  MainQueue::main().runUntilIdle();
+  EXPECT_TRUE(log.calls.empty());
+  setHandler(plugin.get(), static_cast<BlockBase*>(nullptr));  // stop listening
+  MainQueue::main().runUntilIdle();
+}
+
+TEST(UpdateHandshake, ConcurrentStartsMakeOneControllerWithTheFirstDelegate) {
+  auto first = newPlugin();
+  auto second = newPlugin();
+  std::vector<std::thread> threads;
+  threads.reserve(8);
+  for (int i = 0; i < 8; ++i) {
+    threads.emplace_back([&, i] {
+      send<void>((i % 2 == 0 ? first : second).get(), "startUpdater");
+      send<void>(first.get(), "checkForUpdates");
+    });
+  }
+  for (auto& t : threads) t.join();
+  EXPECT_EQ(UpdaterController::instancesCreated(), 1U);
+  send<void>(second.get(), "startUpdater");
+  EXPECT_EQ(UpdaterController::instancesCreated(), 1U);
+  auto live = UpdaterController::liveInstances();
+  ASSERT_EQ(live.size(), 1U);
+  EXPECT_TRUE(live[0]->updater()->isStarted());
+  EXPECT_EQ(live[0]->updater()->userInitiatedChecks(), 8U);
+  // The updater keeps the object that started it first as its delegate.
+  Object* delegate = live[0]->updater()->delegate();
+  EXPECT_TRUE(delegate == first.get() || delegate == second.get());
+}
+
+class Handshake : public ::testing::Test {
+ protected:
+  void SetUp() override {
+    plugin = newPlugin();
+    // The updater the plug-in started: its delegate answers the notice.
+    controllerUpdater = make<Updater>();
+  }
+  // Plays the framework: asks the plug-in object as the updater's delegate.
+  bool notice(Object* item, const Ref<Block<void()>>& install) {
+    return send<bool>(plugin.get(), "updater:willInstallUpdateOnQuit:immediateInstallationBlock:",
+                      controllerUpdater.get(), item, install.get());
+  }
+  Ref<Object> plugin;
+  Ref<Updater> controllerUpdater;
+};
+
+TEST_F(Handshake, AnsweredAtOnceRecordedAfterTheHopAnnouncedToEachHandler) {
+  HandlerLog log;
+  auto before = log.block("before");
+  setHandler(plugin.get(), before.get());
+  int installs = 0;
+  auto install1 = makeBlock<void()>([&] { ++installs; });
+  EXPECT_TRUE(notice(AppcastItem::withDisplayVersion("2.0").get(), install1));
+  EXPECT_TRUE(log.calls.empty());  // recorded on the next main-queue turn
+  MainQueue::main().runUntilIdle();
+  EXPECT_EQ(log.calls, (std::vector<std::string>{"before:2.0"}));
+
+  // Replaced while pending: the new handler hears at once, the old never
+  // again, and the old block is released.
+  Weak<Object> oldHandler = before;
+  before.reset();
+  auto after = log.block("after");
+  setHandler(plugin.get(), after.get());
+  MainQueue::main().runUntilIdle();
+  EXPECT_EQ(oldHandler.lock(), nullptr);
+  EXPECT_EQ(log.calls.back(), "after:2.0");
+
+  // Install twice invokes the framework's block twice; the state stays.
+  send<void>(plugin.get(), "installPendingUpdate");
+  send<void>(plugin.get(), "installPendingUpdate");
+  MainQueue::main().runUntilIdle();
+  EXPECT_EQ(installs, 2);
+
+  // A second notice replaces version and block; an item without a version
+  // reads as the empty string.
+  int laterInstalls = 0;
+  auto install2 = makeBlock<void()>([&] { ++laterInstalls; });
+  EXPECT_TRUE(notice(AppcastItem::withoutDisplayVersion().get(), install2));
+  MainQueue::main().runUntilIdle();
+  EXPECT_EQ(log.calls.back(), "after:");
+  send<void>(plugin.get(), "installPendingUpdate");
+  MainQueue::main().runUntilIdle();
+  EXPECT_EQ(installs, 2);
+  EXPECT_EQ(laterInstalls, 1);
+
+  // A null handler clears the registration; a later notice is still
+  // recorded and announced to the next handler.
+  setHandler(plugin.get(), static_cast<BlockBase*>(nullptr));
+  EXPECT_TRUE(notice(AppcastItem::withDisplayVersion("3.1").get(), makeBlock<void()>([] {})));
+  MainQueue::main().runUntilIdle();
+  EXPECT_EQ(log.calls.back(), "after:");
+  auto next = log.block("next");
+  setHandler(plugin.get(), next.get());
+  MainQueue::main().runUntilIdle();
+  EXPECT_EQ(log.calls.back(), "next:3.1");
+  setHandler(plugin.get(), static_cast<BlockBase*>(nullptr));
+  MainQueue::main().runUntilIdle();
+}
+
+TEST(UpdateHandshake, TheFrameworkDriverReachesThePluginAndRecordsInstalls) {
+  auto plugin = newPlugin();
+  auto controller = UpdaterController::create(true, plugin.get(), nullptr);
+  controller->checkForUpdates(nullptr);
+  EXPECT_EQ(controller->updater()->userInitiatedChecks(), 1U);
+  EXPECT_TRUE(controller->updater()->presentUpdateInstalledOnQuit(
+      AppcastItem::withDisplayVersion("4.0").get()));
+  MainQueue::main().runUntilIdle();
+  send<void>(plugin.get(), "installPendingUpdate");
+  MainQueue::main().runUntilIdle();
+  EXPECT_EQ(controller->updater()->immediateInstalls(), (std::vector<std::string>{"4.0"}));
+  plugin.reset();  // the delegate is weak: no one answers now
+  EXPECT_FALSE(controller->updater()->presentUpdateInstalledOnQuit(
+      AppcastItem::withDisplayVersion("4.1").get()));
+}
+
+}  // namespace
+}  // namespace tovik
