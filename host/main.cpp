@@ -12,6 +12,7 @@
 #include "platform/main_queue.h"
 #include "platform/updater.h"
 #include "platform/window.h"
+#include "platform/workspace.h"
 
 using namespace tovik;
 
@@ -104,5 +105,36 @@ int main(int argc, char** argv) {
       std::printf("framework: installed %s at once\n", version.c_str());
     }
   }
+
+  // Notification settings: at once on the calling thread, seen in the
+  // workspace's record of open requests.
+  Workspace* workspace = Workspace::sharedWorkspace();
+  auto showOpens = [&](std::size_t from) {
+    const auto requests = workspace->openRequests();
+    for (std::size_t i = from; i < requests.size(); ++i) {
+      std::printf("  workspace asked to open %s: %s\n", requests[i].url.c_str(),
+                  requests[i].opened ? "opened" : "refused");
+    }
+    return requests.size();
+  };
+  const std::string& bundleIdentifier = Application::shared()->bundleIdentifier();
+  std::printf("notification settings for %s:\n", bundleIdentifier.c_str());
+  send<void>(plugin.get(),
+             "openNotificationSettingsForBundleIdentifier:", str(bundleIdentifier).get());
+  std::size_t shown = showOpens(0);
+  // The host registers its own settings handler: it refuses the notification
+  // settings extension's pane and hands every other URL to System Settings.
+  Ref<URLSchemeHandler> systemSettings = workspace->handlerForURLScheme(SystemSettings::kURLScheme);
+  workspace->setHandlerForURLScheme(
+      SystemSettings::kURLScheme, makeBlock<bool(URL*)>([systemSettings](URL* url) {
+        return SystemSettings::paneOfURL(*url) != "com.apple.Notifications-Settings.extension" &&
+               systemSettings != nullptr && (*systemSettings)(url);
+      }));
+  std::printf("notification settings for %s, with that pane refused by the host's handler:\n",
+              bundleIdentifier.c_str());
+  send<void>(plugin.get(),
+             "openNotificationSettingsForBundleIdentifier:", str(bundleIdentifier).get());
+  showOpens(shown);
+  workspace->setHandlerForURLScheme(SystemSettings::kURLScheme, systemSettings);
   return 0;
 }

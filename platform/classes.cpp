@@ -2,7 +2,9 @@
 #include "platform/foundation.h"
 #include "platform/notification_center.h"
 #include "platform/updater.h"
+#include "platform/url.h"
 #include "platform/window.h"
+#include "platform/workspace.h"
 
 namespace tovik {
 namespace {
@@ -22,6 +24,9 @@ const bool kRegistered = [] {
   AppcastItem::runtimeClass();
   Updater::runtimeClass();
   UpdaterController::runtimeClass();
+  CharacterSet::runtimeClass();
+  URL::runtimeClass();
+  Workspace::runtimeClass();
   return true;
 }();
 }  // namespace

@@ -3,6 +3,7 @@
 #include "mainwindow/titlebar.h"
 #include "platform/foundation.h"
 #include "plugin/hop.h"
+#include "settings/notification_settings.h"
 #include "update/update_handshake.h"
 
 namespace tovik {
@@ -44,6 +45,10 @@ Class* declarePluginClass() {
           configureMainWindowTitlebar(identifier.get(), plugin.get());
         });
       });
+  // Part 1.1's place: after the compose operations, before the full-screen one.
+  addMethod(cls, "openNotificationSettingsForBundleIdentifier:", [](Object*, String* identifier) {
+    openNotificationSettingsForBundleIdentifier(identifier);  // at once, no hop
+  });
   addMethod(cls, "init", [](Object* self) { return self->retain(); });
   return cls;
 }

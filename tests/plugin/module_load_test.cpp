@@ -3,9 +3,12 @@
 #include <dlfcn.h>
 #include <gtest/gtest.h>
 
+#include <vector>
+
 #include "platform/application.h"
 #include "platform/main_queue.h"
 #include "platform/window.h"
+#include "platform/workspace.h"
 
 namespace tovik {
 namespace {
@@ -18,9 +21,12 @@ TEST(ModuleLoad, RegistersThePluginClassByPlainName) {
   ASSERT_NE(cls, nullptr);
   EXPECT_EQ(class_getSuperclass(cls), Object::runtimeClass());
   auto plugin = send<Ref<Object>>(class_createInstance(cls).get(), "init");
-  EXPECT_THROW(
-      send<void>(plugin.get(), "openNotificationSettingsForBundleIdentifier:", str("x").get()),
-      PlatformError);  // not built: absent
+  Workspace::sharedWorkspace()->reset();
+  send<void>(plugin.get(), "openNotificationSettingsForBundleIdentifier:", str("x y").get());
+  EXPECT_EQ(Workspace::sharedWorkspace()->openRequests(),
+            (std::vector<Workspace::OpenRequest>{
+                {"x-apple.systempreferences:com.apple.Notifications-Settings.extension?id=x%20y",
+                 true}}));
 
   auto window = Window::create({{0, 0}, {500, 400}});
   window->makeKeyAndOrderFront(nullptr);
