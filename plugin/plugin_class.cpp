@@ -45,7 +45,7 @@ Class* declarePluginClass() {
           configureMainWindowTitlebar(identifier.get(), plugin.get());
         });
       });
-  // Part 1.1's place: after the compose operations, before the full-screen one.
+  // At once on the caller's thread: opening a URL needs no main-thread state.
   addMethod(cls, "openNotificationSettingsForBundleIdentifier:", [](Object*, String* identifier) {
     openNotificationSettingsForBundleIdentifier(identifier);  // at once, no hop
   });

@@ -2,7 +2,7 @@
 
 #include "platform/foundation.h"
 
-// Part 5.1: opening the system's notification settings for an application.
+// Opening the system's notification settings for an application.
 namespace tovik {
 
 // openNotificationSettingsForBundleIdentifier: at once, on the caller's
