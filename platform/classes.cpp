@@ -1,8 +1,10 @@
 #include "platform/application.h"
 #include "platform/foundation.h"
 #include "platform/notification_center.h"
+#include "platform/toolbar.h"
 #include "platform/updater.h"
 #include "platform/url.h"
+#include "platform/view.h"
 #include "platform/window.h"
 #include "platform/workspace.h"
 
@@ -19,6 +21,9 @@ const bool kRegistered = [] {
   BlockBase::runtimeClass();
   Notification::runtimeClass();
   NotificationCenter::runtimeClass();
+  View::runtimeClass();
+  ToolbarItem::runtimeClass();
+  Toolbar::runtimeClass();
   Window::runtimeClass();
   Application::runtimeClass();
   AppcastItem::runtimeClass();

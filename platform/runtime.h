@@ -222,22 +222,12 @@ void addMethod(Class* cls, std::string_view selector, F body) {
   class_addMethod(cls, sel_registerName(selector), imp, imp->types);
 }
 
-// Sends a message: looks the selector up along the receiver's class chain,
-// checks the encoding, and calls the implementation. A message to nil does
-// nothing and answers zero, as on the platform.
+// Calls an implementation directly with the receiver and selector, as a
+// method replacement calls the implementation it replaced. The argument and
+// result types must match the implementation's encoding.
 template <class R, class... A>
-R send(Object* receiver, SEL sel, A... args) {
+R callImplementation(IMP imp, Object* receiver, SEL sel, A... args) {
   using CR = Canonical<R>;
-  if (receiver == nullptr) {
-    if constexpr (std::is_void_v<R>) {
-      return;
-    } else {
-      return R{};
-    }
-  }
-  const Method* method = receiver->isa()->lookup(sel);
-  if (method == nullptr) throwUnrecognizedSelector(receiver, sel);
-  IMP imp = method->imp();
   const char* sent = detail::signatureId<R, A...>();
   if (imp->types != sent) throwEncodingMismatch(receiver, sel, imp->types, sent);
   auto fn = reinterpret_cast<CR (*)(IMP, Object*, SEL, Canonical<A>...)>(imp->fn);
@@ -248,6 +238,23 @@ R send(Object* receiver, SEL sel, A... args) {
   } else {
     return fn(imp, receiver, sel, static_cast<Canonical<A>>(args)...);
   }
+}
+
+// Sends a message: looks the selector up along the receiver's class chain,
+// checks the encoding, and calls the implementation. A message to nil does
+// nothing and answers zero, as on the platform.
+template <class R, class... A>
+R send(Object* receiver, SEL sel, A... args) {
+  if (receiver == nullptr) {
+    if constexpr (std::is_void_v<R>) {
+      return;
+    } else {
+      return R{};
+    }
+  }
+  const Method* method = receiver->isa()->lookup(sel);
+  if (method == nullptr) throwUnrecognizedSelector(receiver, sel);
+  return callImplementation<R>(method->imp(), receiver, sel, args...);
 }
 template <class R, class... A>
 R send(Object* receiver, std::string_view selector, A... args) {

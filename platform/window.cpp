@@ -5,6 +5,7 @@
 
 #include "platform/application.h"
 #include "platform/notification_center.h"
+#include "platform/window_metrics.h"
 
 namespace tovik {
 
@@ -36,6 +37,35 @@ Class* Window::runtimeClass() {
                 self->initWithContentRect(frame, mask);
                 return self->retain();
               });
+    addMethod(c, "styleMask", [](Window* self) { return self->styleMask(); });
+    addMethod(c, "setStyleMask:", [](Window* self, std::uint64_t mask) { self->setStyleMask(mask); });
+    addMethod(c, "isVisible", [](Window* self) { return self->isVisible(); });
+    addMethod(c, "contentView", [](Window* self) { return self->contentView_; });
+    addMethod(c, "setContentView:", [](Window* self, View* view) { self->setContentView(view); });
+    addMethod(c, "standardWindowButton:", [](Window* self, std::int64_t kind) -> Ref<Object> {
+      View* button = self->standardWindowButton(kind);
+      return button != nullptr ? button->retain() : nullptr;
+    });
+    addMethod(c, "titlebarAppearsTransparent",
+              [](Window* self) { return self->titlebarAppearsTransparent(); });
+    addMethod(c, "setTitlebarAppearsTransparent:",
+              [](Window* self, bool transparent) { self->setTitlebarAppearsTransparent(transparent); });
+    addMethod(c, "titleVisibility", [](Window* self) { return self->titleVisibility(); });
+    addMethod(c, "setTitleVisibility:",
+              [](Window* self, std::int64_t visibility) { self->setTitleVisibility(visibility); });
+    addMethod(c, "toolbarStyle", [](Window* self) { return self->toolbarStyle(); });
+    addMethod(c, "setToolbarStyle:",
+              [](Window* self, std::int64_t style) { self->setToolbarStyle(style); });
+    addMethod(c, "titlebarSeparatorStyle",
+              [](Window* self) { return self->titlebarSeparatorStyle(); });
+    addMethod(c, "setTitlebarSeparatorStyle:",
+              [](Window* self, std::int64_t style) { self->setTitlebarSeparatorStyle(style); });
+    addMethod(c, "toolbar", [](Window* self) { return self->toolbar_; });
+    addMethod(c, "setToolbar:", [](Window* self, Toolbar* toolbar) { self->setToolbar(toolbar); });
+    addMethod(c, "toggleFullScreen:", [](Window* self, Object* sender) { self->toggleFullScreen(sender); });
+    addMethod(c, "miniaturize:", [](Window* self, Object* sender) { self->miniaturize(sender); });
+    addMethod(c, "deminiaturize:", [](Window* self, Object* sender) { self->deminiaturize(sender); });
+    addMethod(c, "isMiniaturized", [](Window* self) { return self->isMiniaturized(); });
     return c;
   }();
   return cls;
@@ -47,9 +77,19 @@ Ref<Window> Window::create(CGRect frame, std::uint64_t styleMask) {
   return window;
 }
 
+Window::Window(Class* isa) : Object(isa) {}
+
+Window::~Window() {
+  // Views and a toolbar may outlive the window; they no longer refer to it.
+  if (frameView_ != nullptr) frameView_->setWindow(nullptr);
+  if (contentView_ != nullptr) contentView_->setWindow(nullptr);
+  if (toolbar_ != nullptr) toolbar_->window_ = nullptr;
+}
+
 void Window::initWithContentRect(CGRect frame, std::uint64_t styleMask) {
   frame_ = frame;
   styleMask_ = styleMask;
+  buildViewTree();
   Application::shared()->windowCreated(this);
 }
 
@@ -57,11 +97,20 @@ void Window::setIdentifier(String* identifier) {
   identifier_ = identifier != nullptr ? identifier->retainAs<String>() : nullptr;
 }
 
-void Window::setStyleMask(std::uint64_t mask) { styleMask_ = mask; }
+void Window::setStyleMask(std::uint64_t mask) {
+  const bool titledBefore = (styleMask_ & NSWindowStyleMaskTitled) != 0;
+  styleMask_ = mask;
+  if (titledBefore != ((mask & NSWindowStyleMaskTitled) != 0)) {
+    buildViewTree();
+  } else {
+    layoutViews();
+  }
+}
 
 void Window::setFrame(CGRect frame, bool /*display*/) {
   const CGRect old = frame_;
   frame_ = frame;
+  layoutViews();
   if (old.size != frame.size) postNotification(NSWindowDidResizeNotification);
   if (old.origin != frame.origin) postNotification(NSWindowDidMoveNotification);
 }
@@ -114,6 +163,43 @@ void Window::close() {
   closed_ = true;
   orderOut(nullptr);
   Application::shared()->windowClosed(this);
+}
+
+void Window::miniaturize(Object* /*sender*/) {
+  if (miniaturized_ || !visible_ || (styleMask_ & NSWindowStyleMaskMiniaturizable) == 0) return;
+  miniaturized_ = true;
+  orderOut(nullptr);
+}
+
+void Window::deminiaturize(Object* /*sender*/) {
+  if (!miniaturized_) return;
+  miniaturized_ = false;
+  makeKeyAndOrderFront(nullptr);
+}
+
+void Window::toggleFullScreen(Object* /*sender*/) {
+  if (inFullScreenTransition_ || closed_ || (styleMask_ & NSWindowStyleMaskResizable) == 0) return;
+  inFullScreenTransition_ = true;
+  Ref<Object> keepAlive = retain();  // an observer may close the window
+  if ((styleMask_ & NSWindowStyleMaskFullScreen) == 0) {
+    frameBeforeFullScreen_ = frame_;
+    // The full-screen bit is set before will-enter is posted, so observers
+    // of both entering notifications read it set. The view tree stays in the
+    // window throughout: the titlebar is not moved to a window of its own.
+    styleMask_ |= NSWindowStyleMaskFullScreen;
+    postNotification(NSWindowWillEnterFullScreenNotification);
+    setFrame(metrics::kScreenFrame, true);
+    postNotification(NSWindowDidEnterFullScreenNotification);
+  } else {
+    postNotification(NSWindowWillExitFullScreenNotification);
+    setFrame(frameBeforeFullScreen_, true);
+    // The bit is cleared after will-exit and before did-exit: will-exit
+    // observers still read it set, did-exit observers read it clear.
+    styleMask_ &= ~NSWindowStyleMaskFullScreen;
+    layoutViews();
+    postNotification(NSWindowDidExitFullScreenNotification);
+  }
+  inFullScreenTransition_ = false;
 }
 
 Object* Window::delegate() const { return delegate_.lock().get(); }

@@ -1,10 +1,13 @@
 #pragma once
 
+#include <array>
 #include <cstdint>
 #include <string_view>
 
 #include "platform/foundation.h"
 #include "platform/geometry.h"
+#include "platform/toolbar.h"
+#include "platform/view.h"
 
 namespace tovik {
 
@@ -20,6 +23,25 @@ inline constexpr std::uint64_t NSWindowStyleMaskFullSizeContentView = 1U << 15U;
 inline constexpr std::uint64_t kStandardWindowStyle =
     NSWindowStyleMaskTitled | NSWindowStyleMaskClosable | NSWindowStyleMaskMiniaturizable |
     NSWindowStyleMaskResizable;
+
+// NSWindowButton: the standard buttons.
+inline constexpr std::int64_t NSWindowCloseButton = 0;
+inline constexpr std::int64_t NSWindowMiniaturizeButton = 1;
+inline constexpr std::int64_t NSWindowZoomButton = 2;
+// NSWindowTitleVisibility.
+inline constexpr std::int64_t NSWindowTitleVisible = 0;
+inline constexpr std::int64_t NSWindowTitleHidden = 1;
+// NSWindowToolbarStyle.
+inline constexpr std::int64_t NSWindowToolbarStyleAutomatic = 0;
+inline constexpr std::int64_t NSWindowToolbarStyleExpanded = 1;
+inline constexpr std::int64_t NSWindowToolbarStylePreference = 2;
+inline constexpr std::int64_t NSWindowToolbarStyleUnified = 3;
+inline constexpr std::int64_t NSWindowToolbarStyleUnifiedCompact = 4;
+// NSTitlebarSeparatorStyle.
+inline constexpr std::int64_t NSTitlebarSeparatorStyleAutomatic = 0;
+inline constexpr std::int64_t NSTitlebarSeparatorStyleNone = 1;
+inline constexpr std::int64_t NSTitlebarSeparatorStyleLine = 2;
+inline constexpr std::int64_t NSTitlebarSeparatorStyleShadow = 3;
 
 // Window notification names.
 inline constexpr std::string_view NSWindowDidResizeNotification = "NSWindowDidResizeNotification";
@@ -45,9 +67,22 @@ inline constexpr std::string_view NSWindowDidExitFullScreenNotification =
 // A window (NSWindow). The application owns its windows from creation until
 // they close; everything else refers to them weakly or for the length of a
 // call. Main thread only, as in AppKit.
+//
+// A window has AppKit's view tree, under a frame view (NSThemeFrame) that
+// fills the window: the content view and, above it in a titled window, the
+// titlebar container (NSTitlebarContainerView) along the top edge, holding
+// _NSTitlebarDecorationView and NSTitlebarView; the latter holds the
+// titlebar's material (NSVisualEffectView), the three standard buttons
+// (_NSThemeCloseWidget, _NSThemeZoomWidget, _NSThemeWidget for miniaturise)
+// and, while a toolbar is attached and visible, NSToolbarView with an
+// NSToolbarItemViewer per item holding the item's view. The window lays the
+// tree out again when its frame, style or toolbar changes.
 class Window : public Object {
  public:
-  using Object::Object;
+  explicit Window(Class* isa);
+  ~Window() override;
+  Window(const Window&) = delete;
+  Window& operator=(const Window&) = delete;
   static Class* runtimeClass();
   // initWithContentRect:styleMask:backing:defer: — the new window belongs to
   // the application, hidden until it is ordered front.
@@ -91,7 +126,60 @@ class Window : public Object {
   // Posts one of the window's own notifications with the window as object.
   void postNotification(std::string_view name);
 
+  // The host's view, filling the window with the full-size-content style and
+  // ending below the titlebar strip without it.
+  [[nodiscard]] View* contentView() const { return contentView_.get(); }
+  // Replaces the content view; none leaves the window without one.
+  void setContentView(View* view);
+  // The button of a kind (NSWindowCloseButton...); none for a window without
+  // a titlebar and once the host has taken the button out of the window.
+  [[nodiscard]] View* standardWindowButton(std::int64_t kind) const;
+
+  // A mouse-down at a point in window coordinates: the frame view's hitTest:
+  // through the runtime finds the view the click reaches, which is answered
+  // (none when nothing is hit or the window is not on screen). A click that
+  // reaches a standard button, or a view inside one that leaves the click to
+  // it, is that button's action: performClose:, miniaturize:, or the zoom
+  // button's toggleFullScreen:.
+  Ref<View> mouseDown(CGPoint pointInWindow);
+
+  [[nodiscard]] bool titlebarAppearsTransparent() const { return titlebarAppearsTransparent_; }
+  void setTitlebarAppearsTransparent(bool transparent) {
+    titlebarAppearsTransparent_ = transparent;
+  }
+  [[nodiscard]] std::int64_t titleVisibility() const { return titleVisibility_; }
+  void setTitleVisibility(std::int64_t visibility) { titleVisibility_ = visibility; }
+  [[nodiscard]] std::int64_t toolbarStyle() const { return toolbarStyle_; }
+  void setToolbarStyle(std::int64_t style);
+  [[nodiscard]] std::int64_t titlebarSeparatorStyle() const { return titlebarSeparatorStyle_; }
+  void setTitlebarSeparatorStyle(std::int64_t style) { titlebarSeparatorStyle_ = style; }
+
+  [[nodiscard]] Toolbar* toolbar() const { return toolbar_.get(); }
+  // Attaches `toolbar` (taking it from any other window) and detaches the
+  // previous one, whose views leave the tree.
+  void setToolbar(Toolbar* toolbar);
+  // Called by the attached toolbar when its items or visibility change.
+  void toolbarDidChange();
+
+  [[nodiscard]] bool isMiniaturized() const { return miniaturized_; }
+  // Takes a miniaturisable window off the screen into the Dock.
+  void miniaturize(Object* sender);
+  void deminiaturize(Object* sender);
+
+  // Into full screen and out again, with AppKit's notifications. A toggle
+  // that arrives while a transition is running is ignored, as AppKit treats
+  // it as part of that transition. Windows without the resizable style do not
+  // go full screen.
+  void toggleFullScreen(Object* sender);
+
  private:
+  void buildViewTree();
+  void layoutViews();
+  void rebuildToolbarView();
+  [[nodiscard]] double titlebarStripHeight() const;
+  [[nodiscard]] bool toolbarShown() const;
+  void performButtonAction(const View* hit);
+
   Ref<String> identifier_;
   bool visible_ = false;
   bool closed_ = false;
@@ -99,6 +187,21 @@ class Window : public Object {
   CGRect frame_{};
   bool movableByBackground_ = false;
   Weak<Object> delegate_;
+
+  Ref<View> frameView_;
+  Ref<View> contentView_;
+  Ref<View> titlebarContainer_;
+  Ref<View> titlebarView_;
+  std::array<Ref<View>, 3> buttons_;
+  Ref<View> toolbarView_;
+  Ref<Toolbar> toolbar_;
+  bool titlebarAppearsTransparent_ = false;
+  std::int64_t titleVisibility_ = NSWindowTitleVisible;
+  std::int64_t toolbarStyle_ = NSWindowToolbarStyleAutomatic;
+  std::int64_t titlebarSeparatorStyle_ = NSTitlebarSeparatorStyleAutomatic;
+  bool miniaturized_ = false;
+  bool inFullScreenTransition_ = false;
+  CGRect frameBeforeFullScreen_{};
 };
 
 }  // namespace tovik

@@ -1,0 +1,156 @@
+#include "platform/view.h"
+
+#include <algorithm>
+
+#include "platform/window.h"
+
+namespace tovik {
+
+namespace {
+const SEL kHitTest = sel_registerName("hitTest:");
+}  // namespace
+
+Class* View::runtimeClass() {
+  static Class* const cls = [] {
+    Class* c = objc_declareClass("NSView", Object::runtimeClass(), &View::makeInstance);
+    addMethod(c, "initWithFrame:", [](View* self, CGRect frame) {
+      self->initWithFrame(frame);
+      return self->retain();
+    });
+    addMethod(c, "frame", [](View* self) { return self->frame(); });
+    addMethod(c, "setFrame:", [](View* self, CGRect frame) { self->setFrame(frame); });
+    addMethod(c, "bounds", [](View* self) { return self->bounds(); });
+    addMethod(c, "superview", [](View* self) -> Ref<Object> { return self->superview_.lock(); });
+    addMethod(c, "subviews", [](View* self) {
+      return Array::make({self->subviews_.begin(), self->subviews_.end()});
+    });
+    addMethod(c, "window", [](View* self) -> Ref<Object> {
+      return self->window_ != nullptr ? self->window_->retain() : nullptr;
+    });
+    addMethod(c, "isHidden", [](View* self) { return self->isHidden(); });
+    addMethod(c, "setHidden:", [](View* self, bool hidden) { self->setHidden(hidden); });
+    addMethod(c, "addSubview:", [](View* self, View* view) { self->addSubview(view); });
+    addMethod(c, "addSubview:positioned:relativeTo:",
+              [](View* self, View* view, std::int64_t place, View* other) {
+                self->addSubview(view, place, other);
+              });
+    addMethod(c, "removeFromSuperview", [](View* self) { self->removeFromSuperview(); });
+    addMethod(c, "isDescendantOf:", [](View* self, View* view) { return self->isDescendantOf(view); });
+    addMethod(c, "convertPoint:fromView:", [](View* self, CGPoint point, View* view) {
+      return self->convertPointFromView(point, view);
+    });
+    addMethod(c, "convertPoint:toView:", [](View* self, CGPoint point, View* view) {
+      return self->convertPointToView(point, view);
+    });
+    addMethod(c, "hitTest:", [](View* self, CGPoint point) { return defaultHitTest(self, point); });
+    return c;
+  }();
+  return cls;
+}
+
+Ref<Object> View::makeInstance(Class* isa) { return std::make_shared<View>(isa); }
+
+Ref<View> View::withFrame(CGRect frame) { return withFrame(runtimeClass(), frame); }
+
+Ref<View> View::withFrame(Class* cls, CGRect frame) {
+  if (cls == nullptr || !cls->isSubclassOf(runtimeClass())) {
+    throw PlatformError("+[NSView alloc]: " + (cls != nullptr ? cls->name() : "nil") +
+                        " is not a subclass of NSView");
+  }
+  Ref<View> view = as<View>(class_createInstance(cls));
+  view->initWithFrame(frame);
+  return view;
+}
+
+void View::checkCanAdopt(const View* view) const {
+  if (view == nullptr) throw PlatformError("-[NSView addSubview:]: the view is nil");
+  if (isDescendantOf(view)) {
+    throw PlatformError("-[NSView addSubview:]: a view cannot be added to itself or beneath itself");
+  }
+}
+
+void View::addSubview(View* view) { addSubview(view, NSWindowAbove, nullptr); }
+
+void View::addSubview(View* view, std::int64_t place, View* other) {
+  checkCanAdopt(view);
+  Ref<View> kept = view->retainAs<View>();  // its old superview may hold the last reference
+  view->removeFromSuperview();
+  auto at = place == NSWindowBelow ? subviews_.begin() : subviews_.end();
+  if (other != nullptr) {
+    auto it = std::find_if(subviews_.begin(), subviews_.end(),
+                           [other](const Ref<View>& sub) { return sub.get() == other; });
+    if (it == subviews_.end()) {
+      throw PlatformError("-[NSView addSubview:positioned:relativeTo:]: the relative view is not a "
+                          "subview of the receiver");
+    }
+    at = place == NSWindowBelow ? it : it + 1;
+  }
+  subviews_.insert(at, kept);
+  kept->superview_ = retainAs<View>();
+  kept->setWindow(window_);
+}
+
+void View::removeFromSuperview() {
+  Ref<View> parent = superview_.lock();
+  if (parent == nullptr) return;
+  Ref<View> kept = retainAs<View>();  // the superview held it
+  std::erase_if(parent->subviews_, [this](const Ref<View>& sub) { return sub.get() == this; });
+  superview_.reset();
+  setWindow(nullptr);
+}
+
+bool View::isDescendantOf(const View* view) const {
+  if (view == nullptr) return false;
+  for (const View* v = this; v != nullptr; v = v->superview()) {
+    if (v == view) return true;
+  }
+  return false;
+}
+
+void View::setWindow(Window* window) {
+  if (window_ == window) return;
+  window_ = window;
+  for (const Ref<View>& sub : subviews_) sub->setWindow(window);
+}
+
+CGPoint View::originInWindow() const {
+  CGPoint origin{};
+  for (const View* v = this; v != nullptr; v = v->superview()) {
+    origin.x += v->frame_.origin.x;
+    origin.y += v->frame_.origin.y;
+  }
+  return origin;
+}
+
+CGPoint View::convertPointFromView(CGPoint point, const View* view) const {
+  const CGPoint from = view != nullptr ? view->originInWindow() : CGPoint{};
+  const CGPoint to = originInWindow();
+  return {point.x + from.x - to.x, point.y + from.y - to.y};
+}
+
+CGPoint View::convertPointToView(CGPoint point, const View* view) const {
+  if (view != nullptr) return view->convertPointFromView(point, this);
+  const CGPoint origin = originInWindow();
+  return {point.x + origin.x, point.y + origin.y};
+}
+
+Ref<View> View::hitTest(CGPoint pointInSuperview) {
+  return send<Ref<View>>(this, kHitTest, pointInSuperview);
+}
+
+Ref<View> defaultHitTest(View* view, CGPoint pointInSuperview) {
+  if (view->isHidden() || !view->frame().contains(pointInSuperview)) return nullptr;
+  const CGPoint local{pointInSuperview.x - view->frame().origin.x,
+                      pointInSuperview.y - view->frame().origin.y};
+  // By index, holding each subview while it answers: a view's hitTest: may
+  // change the tree it is searched in.
+  const std::vector<Ref<View>>& subviews = view->subviews();
+  for (std::size_t i = subviews.size(); i-- > 0;) {
+    if (i >= subviews.size()) continue;
+    const Ref<View> sub = subviews[i];
+    if (Ref<View> hit = sub->hitTest(local)) return hit;
+  }
+  return view->retainAs<View>();
+}
+
+}  // namespace tovik

@@ -1,0 +1,84 @@
+#pragma once
+
+#include <cstdint>
+#include <vector>
+
+#include "platform/foundation.h"
+#include "platform/geometry.h"
+
+namespace tovik {
+
+class Window;
+
+// NSWindowOrderingMode, for addSubview:positioned:relativeTo:.
+inline constexpr std::int64_t NSWindowBelow = -1;
+inline constexpr std::int64_t NSWindowAbove = 1;
+
+// A view (NSView). Its frame is in its superview's coordinates, with AppKit's
+// bottom-left origin; its bounds start at (0, 0). A view owns its subviews,
+// kept back to front; its superview is weak. Hosts subclass it in C++ (with a
+// runtime class of their own under NSView) or at run time
+// (objc_allocateClassPair); either way every instance behaves like a view.
+// Main thread only, as in AppKit.
+class View : public Object {
+ public:
+  using Object::Object;
+  static Class* runtimeClass();
+  // alloc/initWithFrame: of NSView, or of any subclass of it.
+  static Ref<View> withFrame(CGRect frame);
+  static Ref<View> withFrame(Class* cls, CGRect frame);
+  // The factory of classes that add no C++ state to a view.
+  static Ref<Object> makeInstance(Class* isa);
+
+  void initWithFrame(CGRect frame) { frame_ = frame; }
+  [[nodiscard]] CGRect frame() const { return frame_; }
+  void setFrame(CGRect frame) { frame_ = frame; }
+  [[nodiscard]] CGRect bounds() const { return {{0, 0}, frame_.size}; }
+  [[nodiscard]] View* superview() const { return superview_.lock().get(); }
+  [[nodiscard]] const std::vector<Ref<View>>& subviews() const { return subviews_; }
+  // The window whose view tree holds the view; none outside a window.
+  [[nodiscard]] Window* window() const { return window_; }
+  [[nodiscard]] bool isHidden() const { return hidden_; }
+  void setHidden(bool hidden) { hidden_ = hidden; }
+
+  // Adds `view` on top of the subviews, taking it from its old superview.
+  // Adding a view to itself or to one of its own descendants is an error.
+  void addSubview(View* view);
+  // addSubview:positioned:relativeTo: — just above or below `other` (a
+  // subview), or at the top (NSWindowAbove) or bottom (NSWindowBelow) when
+  // `other` is none.
+  void addSubview(View* view, std::int64_t place, View* other);
+  void removeFromSuperview();
+  // True for the view itself and for every view beneath it.
+  [[nodiscard]] bool isDescendantOf(const View* view) const;
+
+  // convertPoint:fromView: / convertPoint:toView:, between the receiver's
+  // bounds and another view's; none stands for window coordinates. The two
+  // views must be in one tree.
+  [[nodiscard]] CGPoint convertPointFromView(CGPoint point, const View* view) const;
+  [[nodiscard]] CGPoint convertPointToView(CGPoint point, const View* view) const;
+
+  // Sends hitTest: through the runtime, so a class's replacement of it is
+  // what answers. The point is in the superview's coordinates.
+  Ref<View> hitTest(CGPoint pointInSuperview);
+
+ private:
+  friend class Window;
+  // Moves the view and its subtree into `window` (none: out of any window).
+  void setWindow(Window* window);
+  [[nodiscard]] CGPoint originInWindow() const;
+  void checkCanAdopt(const View* view) const;
+
+  CGRect frame_{};
+  Weak<View> superview_;
+  std::vector<Ref<View>> subviews_;
+  Window* window_ = nullptr;
+  bool hidden_ = false;
+};
+
+// NSView's own hitTest:, AppKit's search: a hidden view or a point outside the
+// frame gives no view; otherwise the subviews are asked from the topmost down,
+// through the runtime, and the first answer wins; otherwise the view itself.
+Ref<View> defaultHitTest(View* view, CGPoint pointInSuperview);
+
+}  // namespace tovik
