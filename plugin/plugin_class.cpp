@@ -1,5 +1,6 @@
 #include "plugin/plugin_class.h"
 
+#include "mainwindow/fullscreen.h"
 #include "mainwindow/titlebar.h"
 #include "platform/foundation.h"
 #include "plugin/hop.h"
@@ -49,6 +50,17 @@ Class* declarePluginClass() {
   addMethod(cls, "openNotificationSettingsForBundleIdentifier:", [](Object*, String* identifier) {
     openNotificationSettingsForBundleIdentifier(identifier);  // at once, no hop
   });
+  addMethod(cls, "mainWindowFullscreenStateDidChange:", [](Object*, Object* notification) {
+    mainWindowFullscreenStateDidChange(notification);
+  });
+  addMethod(cls, "toolbarAllowedItemIdentifiers:",
+            [](Object*, Object* /*toolbar*/) { return unifiedToolbarItemIdentifiers(); });
+  addMethod(cls, "toolbarDefaultItemIdentifiers:",
+            [](Object*, Object* /*toolbar*/) { return unifiedToolbarItemIdentifiers(); });
+  addMethod(cls, "toolbar:itemForItemIdentifier:willBeInsertedIntoToolbar:",
+            [](Object*, Object* /*toolbar*/, Object* identifier, bool /*willBeInserted*/) {
+              return unifiedToolbarItem(identifier);
+            });
   addMethod(cls, "init", [](Object* self) { return self->retain(); });
   return cls;
 }

@@ -7,4 +7,24 @@ std::unordered_set<std::string>& configuredMainWindowIdentifiers() {
   return *identifiers;
 }
 
+String* anchorItemIdentifier() {
+  static auto* identifier = new Ref<String>(str("com.tarnwell.tovik.unified-titlebar.anchor"));
+  return identifier->get();
+}
+
+std::unordered_set<const String*>& hitTestOverriddenClassNames() {
+  static auto* names = new std::unordered_set<const String*>;
+  return *names;
+}
+
+std::unordered_map<const String*, IMP>& priorHitTestImplementations() {
+  static auto* priors = new std::unordered_map<const String*, IMP>;
+  return *priors;
+}
+
+WindowIdentitySet& fullscreenObservedWindows() {
+  static auto* windows = new WindowIdentitySet;
+  return *windows;
+}
+
 }  // namespace tovik

@@ -1,12 +1,33 @@
 #pragma once
 
+#include <memory>
+#include <set>
 #include <string>
+#include <unordered_map>
 #include <unordered_set>
+
+#include "platform/foundation.h"
 
 namespace tovik {
 
 // The plug-in's process-wide state. Each container is created empty on first
 // use, once, even when two threads arrive at once, and is never freed.
 std::unordered_set<std::string>& configuredMainWindowIdentifiers();
+
+// The identifier of the unified toolbar's only item.
+String* anchorItemIdentifier();
+
+// The view classes whose hitTest: the titlebar hit test has replaced, and
+// the implementation each resolved hitTest: to when it was replaced. Both are
+// keyed by the class's name string as NSStringFromClass returns it: one
+// interned string per class, so a lookup compares no text.
+std::unordered_set<const String*>& hitTestOverriddenClassNames();
+std::unordered_map<const String*, IMP>& priorHitTestImplementations();
+
+// The windows whose full-screen transitions the plug-in observes. Entries
+// are weak and ordered by the object they belong to, not by address, so a
+// new window that takes a freed window's address is a new entry.
+using WindowIdentitySet = std::set<Weak<Object>, std::owner_less<Weak<Object>>>;
+WindowIdentitySet& fullscreenObservedWindows();
 
 }  // namespace tovik

@@ -1,0 +1,152 @@
+#include "mainwindow/hittest.h"
+
+#include <algorithm>
+#include <array>
+#include <string_view>
+
+#include "plugin/identifier.h"
+#include "plugin/static_state.h"
+
+namespace tovik {
+
+namespace {
+
+const SEL kHitTest = sel_registerName("hitTest:");
+
+bool containsIgnoringASCIICase(std::string_view text, std::string_view lowerNeedle) {
+  const auto lower = [](char c) { return c >= 'A' && c <= 'Z' ? static_cast<char>(c + 32) : c; };
+  return std::search(text.begin(), text.end(), lowerNeedle.begin(), lowerNeedle.end(),
+                     [&](char a, char b) { return lower(a) == b; }) != text.end();
+}
+
+// The replacements running on this thread, innermost last: which receiver
+// each serves and whose recorded implementation it called. When a prior
+// implementation leads back into a replacement for the same receiver (a
+// subclass and its superclass both overridden, or a subclass passing the
+// message to its superclass), the inner one moves on to a class further up
+// the chain, so the chain of prior implementations ends.
+struct ActiveHitTest {
+  const Object* receiver;
+  const Class* entryClass;
+};
+constexpr std::size_t kMaxNesting = 256;
+thread_local std::array<ActiveHitTest, kMaxNesting> activeHitTests;
+thread_local std::size_t activeDepth = 0;
+
+bool inUse(const Object* receiver, const Class* cls) {
+  for (std::size_t i = 0; i < activeDepth; ++i) {
+    if (activeHitTests.at(i).receiver == receiver && activeHitTests.at(i).entryClass == cls) {
+      return true;
+    }
+  }
+  return false;
+}
+
+class ActiveScope {
+ public:
+  ActiveScope(const Object* receiver, const Class* cls) {
+    activeHitTests.at(activeDepth++) = {receiver, cls};
+  }
+  ~ActiveScope() { --activeDepth; }
+  ActiveScope(const ActiveScope&) = delete;
+  ActiveScope& operator=(const ActiveScope&) = delete;
+};
+
+}  // namespace
+
+std::vector<View*> collectDescendantViews(View* view) {
+  std::vector<View*> views;
+  if (view == nullptr) return views;
+  views.reserve(view->subviews().size());
+  for (const Ref<View>& sub : view->subviews()) views.push_back(sub.get());
+  // Each level is appended after the one above it has been listed, which
+  // gives the order without copying any list.
+  const auto appendBelow = [&views](auto& self, std::size_t from, std::size_t to) -> void {
+    for (std::size_t i = from; i < to; ++i) {
+      const std::size_t start = views.size();
+      for (const Ref<View>& sub : views[i]->subviews()) views.push_back(sub.get());
+      self(self, start, views.size());
+    }
+  };
+  appendBelow(appendBelow, 0, views.size());
+  return views;
+}
+
+void installTitlebarHitTesting(Window* window) {
+  View* content = window != nullptr ? window->contentView() : nullptr;
+  View* frameView = content != nullptr ? content->superview() : nullptr;
+  if (frameView == nullptr) return;
+  for (View* view : collectDescendantViews(frameView)) {
+    const std::string& name = NSStringFromClass(view->isa())->utf8();
+    if (containsIgnoringASCIICase(name, "titlebar") || containsIgnoringASCIICase(name, "toolbar")) {
+      overrideHitTest(view->isa());
+    }
+  }
+}
+
+void overrideHitTest(Class* cls) {
+  const String* name = NSStringFromClass(cls);
+  if (name == nullptr || hitTestOverriddenClassNames().contains(name)) return;
+  const Method* base = class_getInstanceMethod(View::runtimeClass(), kHitTest);
+  const char* types = method_getTypeEncoding(base);
+  if (base == nullptr || types == nullptr) return;  // tried again on a later call
+
+  auto& priors = priorHitTestImplementations();
+  if (IMP current = class_getMethodImplementation(cls, kHitTest); current != nullptr) {
+    priors.insert_or_assign(name, current);
+  } else {
+    priors.erase(name);
+  }
+  // The block does not receive the selector, so it carries hitTest: itself.
+  IMP replacement = imp_implementationWithBlock(makeBlock<Ref<Object>(Object*, CGPoint)>(
+      [sel = kHitTest](Object* self, CGPoint point) { return titlebarHitTest(self, sel, point); }));
+  if (!class_addMethod(cls, kHitTest, replacement, types)) {
+    if (Method* own = class_getInstanceMethod(cls, kHitTest)) method_setImplementation(own, replacement);
+  }
+  hitTestOverriddenClassNames().insert(name);
+}
+
+Ref<Object> titlebarHitTest(Object* receiver, SEL sel, CGPoint point) {
+  const auto& priors = priorHitTestImplementations();
+  if (receiver == nullptr || priors.empty() || activeDepth == kMaxNesting) return nullptr;
+  // The receiver's own class, or else its nearest overridden superclass:
+  // one lookup per class level, and a class whose entry already serves this
+  // receiver further out is passed over.
+  IMP prior = nullptr;
+  const Class* entryClass = nullptr;
+  for (const Class* cls = receiver->isa(); cls != nullptr; cls = cls->superclass()) {
+    auto it = priors.find(NSStringFromClass(cls));
+    if (it == priors.end() || inUse(receiver, cls)) continue;
+    prior = it->second;
+    entryClass = cls;
+    break;
+  }
+  if (prior == nullptr) return nullptr;
+
+  Ref<Object> hit;
+  {
+    const ActiveScope active(receiver, entryClass);
+    hit = callImplementation<Ref<Object>>(prior, receiver, sel, point);
+  }
+  if (hit == nullptr) return nullptr;
+  const auto* view = as<View>(receiver);
+  Window* window = view != nullptr ? view->window() : nullptr;
+  if (window == nullptr) return hit;
+  const String* identifier = window->identifier();
+  if (identifier == nullptr) return hit;
+  if (!configuredMainWindowIdentifiers().contains(identifierKey(*identifier))) return hit;
+  return isStandardWindowButtonView(hit.get(), view->window()) ? hit : nullptr;
+}
+
+bool isStandardWindowButtonView(Object* view, Window* window) {
+  if (window == nullptr || view == nullptr) return false;
+  const auto* asView = as<View>(view);
+  for (const std::int64_t kind : {NSWindowCloseButton, NSWindowMiniaturizeButton, NSWindowZoomButton}) {
+    View* button = window->standardWindowButton(kind);
+    if (button == nullptr) continue;
+    if (view->isEqual(button) || (asView != nullptr && asView->isDescendantOf(button))) return true;
+  }
+  return false;
+}
+
+}  // namespace tovik
