@@ -1,0 +1,309 @@
+#include <gtest/gtest.h>
+
+#include <string>
+#include <vector>
+
+#include "mainwindow/hittest.h"
+#include "mainwindow/titlebar.h"
+#include "platform/application.h"
+#include "platform/main_queue.h"
+#include "platform/notification_center.h"
+#include "platform/window.h"
+#include "plugin/plugin_class.h"
+#include "plugin/static_state.h"
+
+namespace tovik {
+namespace {
+
+// A view class of the host's, made at run time.
+Class* hostClass(const char* name, Class* superclass = View::runtimeClass()) {
+  if (Class* existing = objc_getClass(name)) return existing;
+  Class* cls = objc_allocateClassPair(superclass, name);
+  objc_registerClassPair(cls);
+  return cls;
+}
+
+bool overridden(const char* name) {
+  return hitTestOverriddenClassNames().contains(NSStringFromClass(objc_getClass(name)));
+}
+
+class TitlebarTest : public ::testing::Test {
+ protected:
+  void SetUp() override {
+    MainQueue::main().useClock(&clock);
+    plugin = send<Ref<Object>>(class_createInstance(registerPluginClass()).get(), "init");
+    window = Window::create({{0, 0}, {800, 600}});
+    window->makeKeyAndOrderFront(nullptr);
+  }
+  void TearDown() override {
+    MainQueue::main().runUntilIdle();
+    for (const auto& w : Application::shared()->windows()) w->close();
+    MainQueue::main().useClock(nullptr);
+  }
+  void configure(std::string_view identifier) {
+    send<void>(plugin.get(),
+               "configureMainWindowTitlebarWithWindowIdentifier:", str(identifier).get());
+    MainQueue::main().runUntilIdle();
+  }
+  [[nodiscard]] Toolbar* unifiedToolbar() const {
+    Toolbar* toolbar = window->toolbar();
+    return toolbar != nullptr && toolbar->identifier()->utf8() == kUnifiedToolbarIdentifier
+               ? toolbar
+               : nullptr;
+  }
+  ManualClock clock;
+  Ref<Object> plugin;
+  Ref<Window> window;
+};
+
+TEST_F(TitlebarTest, ClicksOnTheStripReachTheContentExceptOnTheButtons) {
+  View* content = window->contentView();
+  // Before: the strip belongs to the titlebar.
+  EXPECT_EQ(window->mouseDown({400, 590})->isa()->name(), "NSVisualEffectView");
+
+  configure("main");
+  EXPECT_TRUE((window->styleMask() & NSWindowStyleMaskFullSizeContentView) != 0);
+  EXPECT_TRUE(window->titlebarAppearsTransparent());
+  EXPECT_EQ(window->titleVisibility(), NSWindowTitleHidden);
+  EXPECT_EQ(window->toolbarStyle(), NSWindowToolbarStyleUnified);
+  EXPECT_EQ(window->titlebarSeparatorStyle(), NSTitlebarSeparatorStyleNone);
+  Toolbar* toolbar = unifiedToolbar();
+  ASSERT_NE(toolbar, nullptr);
+  EXPECT_FALSE(toolbar->allowsUserCustomization() || toolbar->autosavesConfiguration() ||
+               toolbar->showsBaselineSeparator());
+  EXPECT_EQ(toolbar->displayMode(), NSToolbarDisplayModeIconOnly);
+  EXPECT_EQ(toolbar->sizeMode(), NSToolbarSizeModeRegular);
+  ASSERT_EQ(toolbar->items().size(), 1U);
+  View* anchor = toolbar->items()[0]->view();
+  EXPECT_EQ(anchor->frame().size, (CGSize{1, 1}));
+  ASSERT_NE(anchor->window(), nullptr);
+
+  // The titlebar background, the toolbar and the anchor item all give way.
+  EXPECT_EQ(window->mouseDown({400, 590}).get(), content);
+  EXPECT_EQ(window->mouseDown({300, 560}).get(), content);
+  EXPECT_EQ(window->mouseDown(anchor->convertPointToView({0.5, 0.5}, nullptr)).get(), content);
+  EXPECT_EQ(window->mouseDown({400, 300}).get(), content);
+
+  // The buttons, and a view inside one, still answer.
+  View* zoom = window->standardWindowButton(NSWindowZoomButton);
+  auto badge = View::withFrame({{2, 2}, {4, 4}});
+  zoom->addSubview(badge.get());
+  EXPECT_EQ(window->mouseDown(zoom->convertPointToView({1, 1}, nullptr)).get(), zoom);
+  EXPECT_EQ(window->mouseDown(badge->convertPointToView({1, 1}, nullptr)), badge);
+  View* mini = window->standardWindowButton(NSWindowMiniaturizeButton);
+  EXPECT_EQ(window->mouseDown(mini->convertPointToView({7, 7}, nullptr)).get(), mini);
+  EXPECT_TRUE(window->isMiniaturized());
+  window->deminiaturize(nullptr);
+
+  // A button the host took out no longer counts.
+  Ref<View> close = window->standardWindowButton(NSWindowCloseButton)->retainAs<View>();
+  const CGPoint onClose = close->convertPointToView({7, 7}, nullptr);
+  close->removeFromSuperview();
+  EXPECT_FALSE(isStandardWindowButtonView(close.get(), window.get()));
+  EXPECT_TRUE(isStandardWindowButtonView(badge.get(), window.get()));
+  EXPECT_EQ(window->mouseDown(onClose).get(), content);
+  EXPECT_TRUE(window->isVisible());
+}
+
+TEST_F(TitlebarTest, HostViewsNamedLikeTheTitlebarGoDeadOnlyInConfiguredWindows) {
+  auto other = Window::create({{0, 0}, {800, 600}});
+  other->orderFront(nullptr);
+  Class* cls = hostClass("HostToolbarPanel");
+  auto mine = View::withFrame(cls, {{100, 100}, {200, 200}});
+  auto child = View::withFrame({{10, 10}, {50, 50}});
+  mine->addSubview(child.get());
+  window->contentView()->addSubview(mine.get());
+  auto theirs = View::withFrame(cls, {{100, 100}, {200, 200}});
+  other->contentView()->addSubview(theirs.get());
+  auto loose = View::withFrame(cls, {{0, 0}, {10, 10}});
+
+  configure("main");
+  ASSERT_TRUE(overridden("HostToolbarPanel"));
+  EXPECT_EQ(window->mouseDown({115, 115}).get(), window->contentView());
+  EXPECT_EQ(window->mouseDown({150, 250}).get(), window->contentView());
+  EXPECT_EQ(other->mouseDown({150, 250}), theirs);  // not a configured window
+  EXPECT_EQ(loose->hitTest({5, 5}), loose);          // in no window
+
+  // The configured set and the window's identifier are read at every hit.
+  window->setIdentifier(str("elsewhere").get());
+  EXPECT_EQ(window->mouseDown({115, 115}), child);
+  EXPECT_EQ(window->mouseDown({400, 590})->isa()->name(), "NSToolbarView");
+  other->setIdentifier(str("main").get());
+  EXPECT_EQ(other->mouseDown({150, 250}).get(), other->contentView());
+  window->setIdentifier(nullptr);
+  EXPECT_EQ(window->mouseDown({115, 115}), child);
+}
+
+TEST_F(TitlebarTest, ClassesAreMatchedByNameAndOverriddenOnce) {
+  const std::vector<std::pair<const char*, bool>> names = {
+      {"HostTitleBarView", true}, {"SideTOOLBAR", true}, {"TitlebarrierView", true},
+      {"TitleView", false},       {"Title_Bar", false},  {"ToolBox", false}};
+  for (const auto& [name, matches] : names) {
+    window->contentView()->addSubview(View::withFrame(hostClass(name), {}).get());
+  }
+  window->contentView()->addSubview(View::withFrame(hostClass("SideTOOLBAR"), {}).get());
+  installTitlebarHitTesting(window.get());
+  for (const auto& [name, matches] : names) EXPECT_EQ(overridden(name), matches) << name;
+  for (const char* chrome : {"NSTitlebarContainerView", "_NSTitlebarDecorationView", "NSTitlebarView"}) {
+    EXPECT_TRUE(overridden(chrome)) << chrome;
+  }
+  EXPECT_FALSE(overridden("NSThemeFrame") || overridden("NSView") || overridden("_NSThemeCloseWidget"));
+
+  // A second walk keeps the first prior implementation and the replacement.
+  Class* side = objc_getClass("SideTOOLBAR");
+  const String* key = NSStringFromClass(side);
+  const IMP prior = priorHitTestImplementations().at(key);
+  const IMP replacement = class_getMethodImplementation(side, sel_registerName("hitTest:"));
+  EXPECT_EQ(prior, class_getMethodImplementation(View::runtimeClass(), sel_registerName("hitTest:")));
+  installTitlebarHitTesting(window.get());
+  EXPECT_EQ(priorHitTestImplementations().at(key), prior);
+  EXPECT_EQ(class_getMethodImplementation(side, sel_registerName("hitTest:")), replacement);
+  EXPECT_EQ(hitTestOverriddenClassNames().size(), 6U);
+
+  auto bare = Window::create({{0, 0}, {10, 10}});
+  bare->setContentView(nullptr);
+  installTitlebarHitTesting(bare.get());  // no content view: nothing happens
+  EXPECT_EQ(hitTestOverriddenClassNames().size(), 6U);
+}
+
+TEST_F(TitlebarTest, OverriddenSubclassesAndSuperclassesDoNotRecurse) {
+  // A subclass that passes hitTest: on to its superclass, as [super hitTest:]
+  // does, and a subclass that inherits it; both overridden after the base.
+  Class* base = hostClass("HostTitlebarBase");
+  Class* passing = hostClass("HostTitlebarPassing", base);
+  addMethod(passing, "hitTest:", [](View* self, CGPoint point) -> Ref<View> {
+    const SEL sel = sel_registerName("hitTest:");
+    IMP super = class_getMethodImplementation(objc_getClass("HostTitlebarBase"), sel);
+    return callImplementation<Ref<View>>(super, self, sel, point);
+  });
+  Class* inheriting = hostClass("HostTitlebarInheriting", base);
+  // A subclass that is never walked: it uses its overridden ancestor's entry.
+  Class* unwalked = hostClass("LateSubclass", base);
+
+  auto probe = Window::create({{0, 0}, {800, 600}});
+  probe->contentView()->addSubview(View::withFrame(base, {}).get());
+  installTitlebarHitTesting(probe.get());
+  probe->contentView()->addSubview(View::withFrame(passing, {}).get());
+  probe->contentView()->addSubview(View::withFrame(inheriting, {}).get());
+  installTitlebarHitTesting(probe.get());
+  ASSERT_TRUE(overridden("HostTitlebarPassing") && overridden("HostTitlebarInheriting"));
+  ASSERT_FALSE(overridden("LateSubclass"));
+
+  configure("main");
+  auto other = Window::create({{0, 0}, {800, 600}});
+  other->orderFront(nullptr);
+  for (Class* cls : {passing, inheriting, unwalked}) {
+    auto inMain = View::withFrame(cls, {{100, 100}, {50, 50}});
+    window->contentView()->addSubview(inMain.get());
+    auto inOther = View::withFrame(cls, {{100, 100}, {50, 50}});
+    other->contentView()->addSubview(inOther.get());
+    EXPECT_EQ(other->mouseDown({120, 120}), inOther) << cls->name();
+    EXPECT_EQ(window->mouseDown({120, 120}).get(), window->contentView()) << cls->name();
+    inMain->removeFromSuperview();
+    inOther->removeFromSuperview();
+  }
+}
+
+TEST_F(TitlebarTest, ToolbarsAreReplacedOrKeptAndRepeatConfigurationRegistersOnce) {
+  auto foreign = make<Toolbar>();
+  foreign->initWithIdentifier(str("host.toolbar").get());
+  window->setToolbar(foreign.get());
+  configure("main");
+  Toolbar* ours = unifiedToolbar();
+  ASSERT_NE(ours, nullptr);
+  EXPECT_EQ(foreign->window(), nullptr);
+  ours->setVisible(false);
+  const std::size_t pending = MainQueue::main().pendingCount();
+  configure("main");
+  EXPECT_EQ(unifiedToolbar(), ours);  // the same toolbar, shown again
+  EXPECT_TRUE(ours->isVisible());
+  EXPECT_EQ(MainQueue::main().pendingCount(), pending + 3);
+
+  // Four notifications in a full cycle, each handled once (three more
+  // refreshes each), with the toolbar hidden while the bit is set.
+  std::vector<bool> shown;
+  static std::vector<bool>* gShown = nullptr;
+  gShown = &shown;
+  Class* watcher = hostClass("ToolbarWatcher", Object::runtimeClass());
+  addMethod(watcher, "seen:", [](Object*, Notification* n) {
+    gShown->push_back(as<Window>(n->object())->toolbar()->isVisible());
+  });
+  auto observer = class_createInstance(watcher);
+  for (const auto name : {NSWindowWillEnterFullScreenNotification, NSWindowDidEnterFullScreenNotification,
+                          NSWindowWillExitFullScreenNotification, NSWindowDidExitFullScreenNotification}) {
+    NotificationCenter::defaultCenter()->addObserver(observer.get(), sel_registerName("seen:"),
+                                                     str(name).get(), window.get());
+  }
+  window->toggleFullScreen(nullptr);
+  window->toggleFullScreen(nullptr);
+  EXPECT_EQ(shown, (std::vector<bool>{false, false, false, true}));
+  EXPECT_EQ(MainQueue::main().pendingCount(), pending + 3 + 4 * 3);
+  NotificationCenter::defaultCenter()->removeObserver(observer.get());
+  gShown = nullptr;
+
+  // A notification without a window, or a window not configured, changes nothing.
+  send<void>(plugin.get(), "mainWindowFullscreenStateDidChange:", str("not a notification").get());
+  window->setIdentifier(str("renamed").get());
+  window->toggleFullScreen(nullptr);
+  EXPECT_TRUE(ours->isVisible());
+}
+
+TEST_F(TitlebarTest, AWindowConfiguredInFullScreenHidesTheToolbarAtOnce) {
+  window->toggleFullScreen(nullptr);
+  configure("main");
+  ASSERT_NE(unifiedToolbar(), nullptr);
+  EXPECT_FALSE(unifiedToolbar()->isVisible());
+  window->toggleFullScreen(nullptr);
+  EXPECT_TRUE(unifiedToolbar()->isVisible());
+}
+
+TEST_F(TitlebarTest, DelayedRefreshesCheckTheWindowEachTime) {
+  configure("main");
+  Toolbar* toolbar = unifiedToolbar();
+  toolbar->setVisible(false);
+  window->orderOut(nullptr);
+  MainQueue::main().runFor(seconds(0.2));  // 0.1 s: hidden, nothing done
+  EXPECT_FALSE(toolbar->isVisible());
+  window->orderFront(nullptr);
+  MainQueue::main().runFor(seconds(0.4));  // 0.5 s: visible again
+  EXPECT_TRUE(toolbar->isVisible());
+
+  toolbar->setVisible(false);
+  window->setIdentifier(str("retagged").get());
+  MainQueue::main().runFor(seconds(0.5));  // 1.0 s: another identifier
+  EXPECT_FALSE(toolbar->isVisible());
+
+  // A window closed within the second is freed; its refreshes find nothing.
+  window->setIdentifier(str("main").get());
+  configure("main");
+  Weak<Window> weak = window;
+  window->close();
+  window.reset();
+  EXPECT_EQ(weak.lock(), nullptr);
+  EXPECT_EQ(MainQueue::main().runFor(seconds(1.1)), 3U);
+}
+
+TEST_F(TitlebarTest, ANewWindowAtAFreedWindowsAddressIsObservedAfresh) {
+  configure("main");
+  const Window* freedAddress = window.get();
+  window->close();
+  window.reset();
+  MainQueue::main().runFor(seconds(1.1));
+  // The allocator commonly hands the freed block to the next window of the
+  // same size; the new window must be observed whatever its address.
+  Ref<Window> next;
+  std::vector<Ref<Window>> spare;
+  for (int i = 0; i < 64 && (next == nullptr || next.get() != freedAddress); ++i) {
+    if (next != nullptr) spare.push_back(next);
+    next = Window::create({{0, 0}, {800, 600}});
+  }
+  next->makeKeyAndOrderFront(nullptr);
+  configure("main");
+  next->toggleFullScreen(nullptr);
+  ASSERT_NE(next->toolbar(), nullptr);
+  EXPECT_FALSE(next->toolbar()->isVisible());
+  EXPECT_EQ(fullscreenObservedWindows().size(), 2U);
+}
+
+}  // namespace
+}  // namespace tovik
