@@ -7,6 +7,7 @@
 #include <string>
 #include <thread>
 
+#include "host/chrome_transcript.h"
 #include "platform/application.h"
 #include "platform/foundation.h"
 #include "platform/main_queue.h"
@@ -105,6 +106,8 @@ int main(int argc, char** argv) {
       std::printf("framework: installed %s at once\n", version.c_str());
     }
   }
+
+  showMainWindowChrome(plugin.get());
 
   // Notification settings: at once on the calling thread, seen in the
   // workspace's record of open requests.

@@ -85,8 +85,11 @@ void installTitlebarHitTesting(Window* window) {
 }
 
 void overrideHitTest(Class* cls) {
+  // Only views are hit-tested; a class outside NSView is never replaced, so
+  // every receiver of the replacement is a view.
+  if (cls == nullptr || !cls->isSubclassOf(View::runtimeClass())) return;
   const String* name = NSStringFromClass(cls);
-  if (name == nullptr || hitTestOverriddenClassNames().contains(name)) return;
+  if (hitTestOverriddenClassNames().contains(name)) return;
   const Method* base = class_getInstanceMethod(View::runtimeClass(), kHitTest);
   const char* types = method_getTypeEncoding(base);
   if (base == nullptr || types == nullptr) return;  // tried again on a later call
@@ -101,7 +104,8 @@ void overrideHitTest(Class* cls) {
   IMP replacement = imp_implementationWithBlock(makeBlock<Ref<Object>(Object*, CGPoint)>(
       [sel = kHitTest](Object* self, CGPoint point) { return titlebarHitTest(self, sel, point); }));
   if (!class_addMethod(cls, kHitTest, replacement, types)) {
-    if (Method* own = class_getInstanceMethod(cls, kHitTest)) method_setImplementation(own, replacement);
+    if (Method* own = class_getInstanceMethod(cls, kHitTest))
+      method_setImplementation(own, replacement);
   }
   hitTestOverriddenClassNames().insert(name);
 }
@@ -129,22 +133,42 @@ Ref<Object> titlebarHitTest(Object* receiver, SEL sel, CGPoint point) {
     hit = callImplementation<Ref<Object>>(prior, receiver, sel, point);
   }
   if (hit == nullptr) return nullptr;
-  const auto* view = as<View>(receiver);
-  Window* window = view != nullptr ? view->window() : nullptr;
+  Window* window = static_cast<View*>(receiver)->window();
   if (window == nullptr) return hit;
   const String* identifier = window->identifier();
   if (identifier == nullptr) return hit;
   if (!configuredMainWindowIdentifiers().contains(identifierKey(*identifier))) return hit;
-  return isStandardWindowButtonView(hit.get(), view->window()) ? hit : nullptr;
+  return isStandardWindowButtonView(hit.get(), static_cast<View*>(receiver)->window()) ? hit
+                                                                                       : nullptr;
 }
 
 bool isStandardWindowButtonView(Object* view, Window* window) {
   if (window == nullptr || view == nullptr) return false;
+  std::array<View*, 3> buttons{};
+  std::size_t count = 0;
+  for (const std::int64_t kind :
+       {NSWindowCloseButton, NSWindowMiniaturizeButton, NSWindowZoomButton}) {
+    if (View* button = window->standardWindowButton(kind)) buttons.at(count++) = button;
+  }
+  const auto isButton = [&](const Object* candidate) {
+    return std::find(buttons.begin(), buttons.begin() + static_cast<std::ptrdiff_t>(count),
+                     candidate) != buttons.begin() + static_cast<std::ptrdiff_t>(count);
+  };
+  // isEqual: is identity unless the view's class says otherwise; only then
+  // is it asked through the runtime.
+  static const SEL isEqualSel = sel_registerName("isEqual:");
+  static const IMP identity = class_getMethodImplementation(Object::runtimeClass(), isEqualSel);
+  if (class_getMethodImplementation(view->isa(), isEqualSel) != identity) {
+    for (std::size_t i = 0; i < count; ++i) {
+      if (view->isEqual(buttons.at(i))) return true;
+    }
+  }
+  // One walk up from the view meets a button when the view is one or lies
+  // inside one.
   const auto* asView = as<View>(view);
-  for (const std::int64_t kind : {NSWindowCloseButton, NSWindowMiniaturizeButton, NSWindowZoomButton}) {
-    View* button = window->standardWindowButton(kind);
-    if (button == nullptr) continue;
-    if (view->isEqual(button) || (asView != nullptr && asView->isDescendantOf(button))) return true;
+  if (asView == nullptr) return isButton(view);
+  for (const View* v = asView; v != nullptr; v = v->superview()) {
+    if (isButton(v)) return true;
   }
   return false;
 }

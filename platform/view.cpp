@@ -20,7 +20,9 @@ Class* View::runtimeClass() {
     addMethod(c, "frame", [](View* self) { return self->frame(); });
     addMethod(c, "setFrame:", [](View* self, CGRect frame) { self->setFrame(frame); });
     addMethod(c, "bounds", [](View* self) { return self->bounds(); });
-    addMethod(c, "superview", [](View* self) -> Ref<Object> { return self->superview_.lock(); });
+    addMethod(c, "superview", [](View* self) -> Ref<Object> {
+      return self->superview_ != nullptr ? self->superview_->retain() : nullptr;
+    });
     addMethod(c, "subviews", [](View* self) {
       return Array::make({self->subviews_.begin(), self->subviews_.end()});
     });
@@ -35,7 +37,8 @@ Class* View::runtimeClass() {
                 self->addSubview(view, place, other);
               });
     addMethod(c, "removeFromSuperview", [](View* self) { self->removeFromSuperview(); });
-    addMethod(c, "isDescendantOf:", [](View* self, View* view) { return self->isDescendantOf(view); });
+    addMethod(c,
+              "isDescendantOf:", [](View* self, View* view) { return self->isDescendantOf(view); });
     addMethod(c, "convertPoint:fromView:", [](View* self, CGPoint point, View* view) {
       return self->convertPointFromView(point, view);
     });
@@ -46,6 +49,10 @@ Class* View::runtimeClass() {
     return c;
   }();
   return cls;
+}
+
+View::~View() {
+  for (const Ref<View>& sub : subviews_) sub->superview_ = nullptr;
 }
 
 Ref<Object> View::makeInstance(Class* isa) { return std::make_shared<View>(isa); }
@@ -65,7 +72,8 @@ Ref<View> View::withFrame(Class* cls, CGRect frame) {
 void View::checkCanAdopt(const View* view) const {
   if (view == nullptr) throw PlatformError("-[NSView addSubview:]: the view is nil");
   if (isDescendantOf(view)) {
-    throw PlatformError("-[NSView addSubview:]: a view cannot be added to itself or beneath itself");
+    throw PlatformError(
+        "-[NSView addSubview:]: a view cannot be added to itself or beneath itself");
   }
 }
 
@@ -80,22 +88,23 @@ void View::addSubview(View* view, std::int64_t place, View* other) {
     auto it = std::find_if(subviews_.begin(), subviews_.end(),
                            [other](const Ref<View>& sub) { return sub.get() == other; });
     if (it == subviews_.end()) {
-      throw PlatformError("-[NSView addSubview:positioned:relativeTo:]: the relative view is not a "
-                          "subview of the receiver");
+      throw PlatformError(
+          "-[NSView addSubview:positioned:relativeTo:]: the relative view is not a "
+          "subview of the receiver");
     }
     at = place == NSWindowBelow ? it : it + 1;
   }
   subviews_.insert(at, kept);
-  kept->superview_ = retainAs<View>();
+  kept->superview_ = this;
   kept->setWindow(window_);
 }
 
 void View::removeFromSuperview() {
-  Ref<View> parent = superview_.lock();
+  View* parent = superview_;
   if (parent == nullptr) return;
   Ref<View> kept = retainAs<View>();  // the superview held it
   std::erase_if(parent->subviews_, [this](const Ref<View>& sub) { return sub.get() == this; });
-  superview_.reset();
+  superview_ = nullptr;
   setWindow(nullptr);
 }
 

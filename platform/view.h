@@ -16,13 +16,17 @@ inline constexpr std::int64_t NSWindowAbove = 1;
 
 // A view (NSView). Its frame is in its superview's coordinates, with AppKit's
 // bottom-left origin; its bounds start at (0, 0). A view owns its subviews,
-// kept back to front; its superview is weak. Hosts subclass it in C++ (with a
+// kept back to front; it refers to its superview without owning it (a
+// superview clears that reference in its subviews when it goes). Hosts subclass it in C++ (with a
 // runtime class of their own under NSView) or at run time
 // (objc_allocateClassPair); either way every instance behaves like a view.
 // Main thread only, as in AppKit.
 class View : public Object {
  public:
   using Object::Object;
+  ~View() override;
+  View(const View&) = delete;
+  View& operator=(const View&) = delete;
   static Class* runtimeClass();
   // alloc/initWithFrame: of NSView, or of any subclass of it.
   static Ref<View> withFrame(CGRect frame);
@@ -34,7 +38,7 @@ class View : public Object {
   [[nodiscard]] CGRect frame() const { return frame_; }
   void setFrame(CGRect frame) { frame_ = frame; }
   [[nodiscard]] CGRect bounds() const { return {{0, 0}, frame_.size}; }
-  [[nodiscard]] View* superview() const { return superview_.lock().get(); }
+  [[nodiscard]] View* superview() const { return superview_; }
   [[nodiscard]] const std::vector<Ref<View>>& subviews() const { return subviews_; }
   // The window whose view tree holds the view; none outside a window.
   [[nodiscard]] Window* window() const { return window_; }
@@ -70,7 +74,7 @@ class View : public Object {
   void checkCanAdopt(const View* view) const;
 
   CGRect frame_{};
-  Weak<View> superview_;
+  View* superview_ = nullptr;
   std::vector<Ref<View>> subviews_;
   Window* window_ = nullptr;
   bool hidden_ = false;
