@@ -156,7 +156,8 @@ Ref<View> defaultHitTest(View* view, CGPoint pointInSuperview) {
   const std::vector<Ref<View>>& subviews = view->subviews();
   for (std::size_t i = subviews.size(); i-- > 0;) {
     if (i >= subviews.size()) continue;
-    const Ref<View> sub = subviews[i];
+    // A copy, not a reference: it keeps the subview alive while it answers.
+    const Ref<View> sub = subviews[i];  // NOLINT(performance-unnecessary-copy-initialization)
     if (Ref<View> hit = sub->hitTest(local)) return hit;
   }
   return view->retainAs<View>();
