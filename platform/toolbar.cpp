@@ -31,33 +31,37 @@ void ToolbarItem::initWithItemIdentifier(String* identifier) {
 
 Class* Toolbar::runtimeClass() {
   static Class* const cls = [] {
-    Class* c = objc_declareClass("NSToolbar", Object::runtimeClass(), [](Class* isa) -> Ref<Object> {
-      return std::make_shared<Toolbar>(isa);
-    });
+    Class* c =
+        objc_declareClass("NSToolbar", Object::runtimeClass(),
+                          [](Class* isa) -> Ref<Object> { return std::make_shared<Toolbar>(isa); });
     addMethod(c, "initWithIdentifier:", [](Toolbar* self, String* identifier) {
       self->initWithIdentifier(identifier);
       return self->retain();
     });
     addMethod(c, "identifier", [](Toolbar* self) { return self->identifier_; });
     addMethod(c, "delegate", [](Toolbar* self) { return self->delegate_.lock(); });
-    addMethod(c, "setDelegate:", [](Toolbar* self, Object* delegate) { self->setDelegate(delegate); });
+    addMethod(c,
+              "setDelegate:", [](Toolbar* self, Object* delegate) { self->setDelegate(delegate); });
     addMethod(c, "displayMode", [](Toolbar* self) { return self->displayMode(); });
-    addMethod(c, "setDisplayMode:",
-              [](Toolbar* self, std::int64_t mode) { self->setDisplayMode(mode); });
+    addMethod(
+        c, "setDisplayMode:", [](Toolbar* self, std::int64_t mode) { self->setDisplayMode(mode); });
     addMethod(c, "sizeMode", [](Toolbar* self) { return self->sizeMode(); });
     addMethod(c, "setSizeMode:", [](Toolbar* self, std::int64_t mode) { self->setSizeMode(mode); });
     addMethod(c, "allowsUserCustomization",
               [](Toolbar* self) { return self->allowsUserCustomization(); });
-    addMethod(c, "setAllowsUserCustomization:",
-              [](Toolbar* self, bool allows) { self->setAllowsUserCustomization(allows); });
+    addMethod(c, "setAllowsUserCustomization:", [](Toolbar* self, bool allows) {
+      self->setAllowsUserCustomization(allows);
+    });
     addMethod(c, "autosavesConfiguration",
               [](Toolbar* self) { return self->autosavesConfiguration(); });
-    addMethod(c, "setAutosavesConfiguration:",
-              [](Toolbar* self, bool autosaves) { self->setAutosavesConfiguration(autosaves); });
+    addMethod(c, "setAutosavesConfiguration:", [](Toolbar* self, bool autosaves) {
+      self->setAutosavesConfiguration(autosaves);
+    });
     addMethod(c, "showsBaselineSeparator",
               [](Toolbar* self) { return self->showsBaselineSeparator(); });
-    addMethod(c, "setShowsBaselineSeparator:",
-              [](Toolbar* self, bool shows) { self->setShowsBaselineSeparator(shows); });
+    addMethod(c, "setShowsBaselineSeparator:", [](Toolbar* self, bool shows) {
+      self->setShowsBaselineSeparator(shows);
+    });
     addMethod(c, "isVisible", [](Toolbar* self) { return self->isVisible(); });
     addMethod(c, "setVisible:", [](Toolbar* self, bool visible) { self->setVisible(visible); });
     addMethod(c, "items", [](Toolbar* self) {

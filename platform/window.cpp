@@ -38,7 +38,8 @@ Class* Window::runtimeClass() {
                 return self->retain();
               });
     addMethod(c, "styleMask", [](Window* self) { return self->styleMask(); });
-    addMethod(c, "setStyleMask:", [](Window* self, std::uint64_t mask) { self->setStyleMask(mask); });
+    addMethod(c,
+              "setStyleMask:", [](Window* self, std::uint64_t mask) { self->setStyleMask(mask); });
     addMethod(c, "isVisible", [](Window* self) { return self->isVisible(); });
     addMethod(c, "contentView", [](Window* self) { return self->contentView_; });
     addMethod(c, "setContentView:", [](Window* self, View* view) { self->setContentView(view); });
@@ -48,23 +49,30 @@ Class* Window::runtimeClass() {
     });
     addMethod(c, "titlebarAppearsTransparent",
               [](Window* self) { return self->titlebarAppearsTransparent(); });
-    addMethod(c, "setTitlebarAppearsTransparent:",
-              [](Window* self, bool transparent) { self->setTitlebarAppearsTransparent(transparent); });
+    addMethod(c, "setTitlebarAppearsTransparent:", [](Window* self, bool transparent) {
+      self->setTitlebarAppearsTransparent(transparent);
+    });
     addMethod(c, "titleVisibility", [](Window* self) { return self->titleVisibility(); });
-    addMethod(c, "setTitleVisibility:",
-              [](Window* self, std::int64_t visibility) { self->setTitleVisibility(visibility); });
+    addMethod(c, "setTitleVisibility:", [](Window* self, std::int64_t visibility) {
+      self->setTitleVisibility(visibility);
+    });
     addMethod(c, "toolbarStyle", [](Window* self) { return self->toolbarStyle(); });
-    addMethod(c, "setToolbarStyle:",
-              [](Window* self, std::int64_t style) { self->setToolbarStyle(style); });
+    addMethod(c, "setToolbarStyle:", [](Window* self, std::int64_t style) {
+      self->setToolbarStyle(style);
+    });
     addMethod(c, "titlebarSeparatorStyle",
               [](Window* self) { return self->titlebarSeparatorStyle(); });
-    addMethod(c, "setTitlebarSeparatorStyle:",
-              [](Window* self, std::int64_t style) { self->setTitlebarSeparatorStyle(style); });
+    addMethod(c, "setTitlebarSeparatorStyle:", [](Window* self, std::int64_t style) {
+      self->setTitlebarSeparatorStyle(style);
+    });
     addMethod(c, "toolbar", [](Window* self) { return self->toolbar_; });
     addMethod(c, "setToolbar:", [](Window* self, Toolbar* toolbar) { self->setToolbar(toolbar); });
-    addMethod(c, "toggleFullScreen:", [](Window* self, Object* sender) { self->toggleFullScreen(sender); });
+    addMethod(c, "toggleFullScreen:", [](Window* self, Object* sender) {
+      self->toggleFullScreen(sender);
+    });
     addMethod(c, "miniaturize:", [](Window* self, Object* sender) { self->miniaturize(sender); });
-    addMethod(c, "deminiaturize:", [](Window* self, Object* sender) { self->deminiaturize(sender); });
+    addMethod(c,
+              "deminiaturize:", [](Window* self, Object* sender) { self->deminiaturize(sender); });
     addMethod(c, "isMiniaturized", [](Window* self) { return self->isMiniaturized(); });
     return c;
   }();

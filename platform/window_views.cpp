@@ -71,7 +71,8 @@ void Window::buildViewTree() {
     buttons_[NSWindowCloseButton] = chromeView(cls.closeWidget);
     buttons_[NSWindowMiniaturizeButton] = chromeView(cls.themeWidget);
     buttons_[NSWindowZoomButton] = chromeView(cls.zoomWidget);
-    for (const std::int64_t kind : {NSWindowCloseButton, NSWindowZoomButton, NSWindowMiniaturizeButton}) {
+    for (const std::int64_t kind :
+         {NSWindowCloseButton, NSWindowZoomButton, NSWindowMiniaturizeButton}) {
       titlebarView_->addSubview(buttons_.at(kind).get());
     }
     frameView_->addSubview(titlebarContainer_.get());
@@ -145,7 +146,8 @@ void Window::layoutViews() {
   if (toolbarView_ == nullptr) return;
   const double toolbarLeft = expanded ? 0 : kToolbarLeftInset;
   const double toolbarHeight = expanded ? kExpandedToolbarRowHeight : strip;
-  toolbarView_->setFrame({{toolbarLeft, 0}, {std::max(0.0, size.width - toolbarLeft), toolbarHeight}});
+  toolbarView_->setFrame(
+      {{toolbarLeft, 0}, {std::max(0.0, size.width - toolbarLeft), toolbarHeight}});
   double x = 0;
   const auto& items = toolbar_->items();
   const auto& viewers = toolbarView_->subviews();

@@ -53,10 +53,12 @@ Class* declarePluginClass() {
   addMethod(cls, "mainWindowFullscreenStateDidChange:", [](Object*, Object* notification) {
     mainWindowFullscreenStateDidChange(notification);
   });
-  addMethod(cls, "toolbarAllowedItemIdentifiers:",
-            [](Object*, Object* /*toolbar*/) { return unifiedToolbarItemIdentifiers(); });
-  addMethod(cls, "toolbarDefaultItemIdentifiers:",
-            [](Object*, Object* /*toolbar*/) { return unifiedToolbarItemIdentifiers(); });
+  addMethod(cls, "toolbarAllowedItemIdentifiers:", [](Object*, Object* /*toolbar*/) {
+    return unifiedToolbarItemIdentifiers();
+  });
+  addMethod(cls, "toolbarDefaultItemIdentifiers:", [](Object*, Object* /*toolbar*/) {
+    return unifiedToolbarItemIdentifiers();
+  });
   addMethod(cls, "toolbar:itemForItemIdentifier:willBeInsertedIntoToolbar:",
             [](Object*, Object* /*toolbar*/, Object* identifier, bool /*willBeInserted*/) {
               return unifiedToolbarItem(identifier);

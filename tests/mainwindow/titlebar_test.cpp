@@ -1,10 +1,11 @@
+#include "mainwindow/titlebar.h"
+
 #include <gtest/gtest.h>
 
 #include <string>
 #include <vector>
 
 #include "mainwindow/hittest.h"
-#include "mainwindow/titlebar.h"
 #include "platform/application.h"
 #include "platform/main_queue.h"
 #include "platform/notification_center.h"
@@ -122,7 +123,7 @@ TEST_F(TitlebarTest, HostViewsNamedLikeTheTitlebarGoDeadOnlyInConfiguredWindows)
   EXPECT_EQ(window->mouseDown({115, 115}).get(), window->contentView());
   EXPECT_EQ(window->mouseDown({150, 250}).get(), window->contentView());
   EXPECT_EQ(other->mouseDown({150, 250}), theirs);  // not a configured window
-  EXPECT_EQ(loose->hitTest({5, 5}), loose);          // in no window
+  EXPECT_EQ(loose->hitTest({5, 5}), loose);         // in no window
 
   // The configured set and the window's identifier are read at every hit.
   window->setIdentifier(str("elsewhere").get());
@@ -144,17 +145,20 @@ TEST_F(TitlebarTest, ClassesAreMatchedByNameAndOverriddenOnce) {
   window->contentView()->addSubview(View::withFrame(hostClass("SideTOOLBAR"), {}).get());
   installTitlebarHitTesting(window.get());
   for (const auto& [name, matches] : names) EXPECT_EQ(overridden(name), matches) << name;
-  for (const char* chrome : {"NSTitlebarContainerView", "_NSTitlebarDecorationView", "NSTitlebarView"}) {
+  for (const char* chrome :
+       {"NSTitlebarContainerView", "_NSTitlebarDecorationView", "NSTitlebarView"}) {
     EXPECT_TRUE(overridden(chrome)) << chrome;
   }
-  EXPECT_FALSE(overridden("NSThemeFrame") || overridden("NSView") || overridden("_NSThemeCloseWidget"));
+  EXPECT_FALSE(overridden("NSThemeFrame") || overridden("NSView") ||
+               overridden("_NSThemeCloseWidget"));
 
   // A second walk keeps the first prior implementation and the replacement.
   Class* side = objc_getClass("SideTOOLBAR");
   const String* key = NSStringFromClass(side);
   const IMP prior = priorHitTestImplementations().at(key);
   const IMP replacement = class_getMethodImplementation(side, sel_registerName("hitTest:"));
-  EXPECT_EQ(prior, class_getMethodImplementation(View::runtimeClass(), sel_registerName("hitTest:")));
+  EXPECT_EQ(prior,
+            class_getMethodImplementation(View::runtimeClass(), sel_registerName("hitTest:")));
   installTitlebarHitTesting(window.get());
   EXPECT_EQ(priorHitTestImplementations().at(key), prior);
   EXPECT_EQ(class_getMethodImplementation(side, sel_registerName("hitTest:")), replacement);
@@ -229,8 +233,9 @@ TEST_F(TitlebarTest, ToolbarsAreReplacedOrKeptAndRepeatConfigurationRegistersOnc
     gShown->push_back(as<Window>(n->object())->toolbar()->isVisible());
   });
   auto observer = class_createInstance(watcher);
-  for (const auto name : {NSWindowWillEnterFullScreenNotification, NSWindowDidEnterFullScreenNotification,
-                          NSWindowWillExitFullScreenNotification, NSWindowDidExitFullScreenNotification}) {
+  for (const auto name :
+       {NSWindowWillEnterFullScreenNotification, NSWindowDidEnterFullScreenNotification,
+        NSWindowWillExitFullScreenNotification, NSWindowDidExitFullScreenNotification}) {
     NotificationCenter::defaultCenter()->addObserver(observer.get(), sel_registerName("seen:"),
                                                      str(name).get(), window.get());
   }

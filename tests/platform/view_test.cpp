@@ -34,10 +34,10 @@ TEST_F(ViewTest, HitTestIsAppKitsSearchThroughTheRuntime) {
   front->addSubview(inner.get());
 
   EXPECT_EQ(root->hitTest({100, 40}), front);  // overlap: the topmost sibling wins
-  EXPECT_EQ(root->hitTest({66, 16}), inner);  // 10+50+5 = 65 in root's superview
+  EXPECT_EQ(root->hitTest({66, 16}), inner);   // 10+50+5 = 65 in root's superview
   EXPECT_EQ(root->hitTest({20, 80}), back);
-  EXPECT_EQ(root->hitTest({200, 80}), root);  // inside root, in no subview
-  EXPECT_EQ(root->hitTest({5, 5}), nullptr);  // outside the frame
+  EXPECT_EQ(root->hitTest({200, 80}), root);     // inside root, in no subview
+  EXPECT_EQ(root->hitTest({5, 5}), nullptr);     // outside the frame
   EXPECT_EQ(root->hitTest({210, 20}), nullptr);  // the right edge is outside
   front->setHidden(true);
   EXPECT_EQ(root->hitTest({100, 40}), back);  // a hidden view and its subtree answer nothing
@@ -102,8 +102,7 @@ TEST_F(ViewTest, ATitledWindowHasAppKitsTreeAndLayout) {
   for (const auto& sub : titlebar->subviews()) names.push_back(sub->isa()->name());
   EXPECT_EQ(names, (std::vector<std::string>{"NSVisualEffectView", "_NSThemeCloseWidget",
                                              "_NSThemeZoomWidget", "_NSThemeWidget"}));
-  EXPECT_EQ(window->standardWindowButton(NSWindowZoomButton)->frame(),
-            (CGRect{{47, 7}, {14, 14}}));
+  EXPECT_EQ(window->standardWindowButton(NSWindowZoomButton)->frame(), (CGRect{{47, 7}, {14, 14}}));
 
   window->setStyleMask(window->styleMask() | NSWindowStyleMaskFullSizeContentView);
   EXPECT_EQ(window->contentView()->frame(), (CGRect{{0, 0}, {800, 600}}));
@@ -127,8 +126,9 @@ TEST_F(ViewTest, ATitledWindowHasAppKitsTreeAndLayout) {
 Class* twoItemDelegate() {
   static Class* const cls = [] {
     Class* c = objc_allocateClassPair(Object::runtimeClass(), "TwoItemToolbarDelegate");
-    addMethod(c, "toolbarDefaultItemIdentifiers:",
-              [](Object*, Toolbar*) { return Array::make({str("a"), str("b"), str("gone")}); });
+    addMethod(c, "toolbarDefaultItemIdentifiers:", [](Object*, Toolbar*) {
+      return Array::make({str("a"), str("b"), str("gone")});
+    });
     addMethod(c, "toolbar:itemForItemIdentifier:willBeInsertedIntoToolbar:",
               [](Object*, Toolbar*, String* identifier, bool insert) -> Ref<ToolbarItem> {
                 if (!insert || identifier->utf8() == "gone") return nullptr;
@@ -201,9 +201,10 @@ TEST_F(ViewTest, TheZoomButtonRunsAppKitsFullScreenSequence) {
   auto window = Window::create({{0, 0}, {800, 600}});
   window->makeKeyAndOrderFront(nullptr);
   auto observer = class_createInstance(transitionObserver());
-  for (const auto name : {NSWindowWillEnterFullScreenNotification, NSWindowDidEnterFullScreenNotification,
-                          NSWindowWillExitFullScreenNotification, NSWindowDidExitFullScreenNotification,
-                          NSWindowDidResizeNotification}) {
+  for (const auto name :
+       {NSWindowWillEnterFullScreenNotification, NSWindowDidEnterFullScreenNotification,
+        NSWindowWillExitFullScreenNotification, NSWindowDidExitFullScreenNotification,
+        NSWindowDidResizeNotification}) {
     NotificationCenter::defaultCenter()->addObserver(observer.get(), sel_registerName("observe:"),
                                                      str(name).get(), window.get());
   }
