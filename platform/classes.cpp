@@ -4,6 +4,7 @@
 #include "platform/toolbar.h"
 #include "platform/updater.h"
 #include "platform/url.h"
+#include "platform/user_defaults.h"
 #include "platform/view.h"
 #include "platform/window.h"
 #include "platform/workspace.h"
@@ -32,6 +33,7 @@ const bool kRegistered = [] {
   CharacterSet::runtimeClass();
   URL::runtimeClass();
   Workspace::runtimeClass();
+  UserDefaults::runtimeClass();
   return true;
 }();
 }  // namespace

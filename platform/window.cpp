@@ -37,6 +37,19 @@ Class* Window::runtimeClass() {
                 self->initWithContentRect(frame, mask);
                 return self->retain();
               });
+    addMethod(c, "identifier", [](Window* self) { return self->identifier_; });
+    addMethod(c, "setIdentifier:", [](Window* self, String* identifier) {
+      self->setIdentifier(identifier);
+    });
+    addMethod(c, "frame", [](Window* self) { return self->frame(); });
+    addMethod(c, "setFrame:display:", [](Window* self, CGRect frame, bool display) {
+      self->setFrame(frame, display);
+    });
+    addMethod(c, "performClose:", [](Window* self, Object* sender) { self->performClose(sender); });
+    addMethod(c, "close", [](Window* self) { self->close(); });
+    addMethod(c, "delegate", [](Window* self) { return self->delegate_.lock(); });
+    addMethod(c,
+              "setDelegate:", [](Window* self, Object* delegate) { self->setDelegate(delegate); });
     addMethod(c, "styleMask", [](Window* self) { return self->styleMask(); });
     addMethod(c,
               "setStyleMask:", [](Window* self, std::uint64_t mask) { self->setStyleMask(mask); });

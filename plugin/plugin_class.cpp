@@ -1,5 +1,6 @@
 #include "plugin/plugin_class.h"
 
+#include "compose/compose_window.h"
 #include "mainwindow/fullscreen.h"
 #include "mainwindow/titlebar.h"
 #include "platform/foundation.h"
@@ -46,6 +47,16 @@ Class* declarePluginClass() {
           configureMainWindowTitlebar(identifier.get(), plugin.get());
         });
       });
+  addMethod(cls, "configureComposeWindowWithConfiguration:shouldClose:",
+            [](Object*, Object* configuration, BlockBase* shouldClose) {
+              configureComposeWindow(configuration, shouldClose);
+            });
+  addMethod(cls, "allowComposeWindowCloseWithWindowIdentifier:", [](Object*, String* identifier) {
+    if (identifier == nullptr) return;
+    hopToMainQueue([identifier = identifier->retainAs<String>()] {
+      allowComposeWindowClose(identifier.get());
+    });
+  });
   // At once on the caller's thread: opening a URL needs no main-thread state.
   addMethod(cls, "openNotificationSettingsForBundleIdentifier:", [](Object*, String* identifier) {
     openNotificationSettingsForBundleIdentifier(identifier);  // at once, no hop

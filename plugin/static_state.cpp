@@ -1,5 +1,7 @@
 #include "plugin/static_state.h"
 
+#include "compose/close_delegate.h"
+
 namespace tovik {
 
 std::unordered_set<std::string>& configuredMainWindowIdentifiers() {
@@ -20,6 +22,11 @@ std::unordered_set<const String*>& hitTestOverriddenClassNames() {
 std::unordered_map<const String*, IMP>& priorHitTestImplementations() {
   static auto* priors = new std::unordered_map<const String*, IMP>;
   return *priors;
+}
+
+std::unordered_map<std::string, Ref<ComposeWindowCloseDelegate>>& composeCloseDelegates() {
+  static auto* delegates = new std::unordered_map<std::string, Ref<ComposeWindowCloseDelegate>>;
+  return *delegates;
 }
 
 WindowIdentitySet& fullscreenObservedWindows() {

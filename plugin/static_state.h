@@ -10,6 +10,8 @@
 
 namespace tovik {
 
+class ComposeWindowCloseDelegate;
+
 // The plug-in's process-wide state. Each container is created empty on first
 // use, once, even when two threads arrive at once, and is never freed.
 std::unordered_set<std::string>& configuredMainWindowIdentifiers();
@@ -29,5 +31,9 @@ std::unordered_map<const String*, IMP>& priorHitTestImplementations();
 // new window that takes a freed window's address is a new entry.
 using WindowIdentitySet = std::set<Weak<Object>, std::owner_less<Weak<Object>>>;
 WindowIdentitySet& fullscreenObservedWindows();
+
+// The compose windows' close delegates, by window identifier (its NFC form).
+// The registry owns them; their windows do not.
+std::unordered_map<std::string, Ref<ComposeWindowCloseDelegate>>& composeCloseDelegates();
 
 }  // namespace tovik

@@ -242,7 +242,7 @@ TEST_F(TitlebarTest, ToolbarsAreReplacedOrKeptAndRepeatConfigurationRegistersOnc
   window->toggleFullScreen(nullptr);
   window->toggleFullScreen(nullptr);
   EXPECT_EQ(shown, (std::vector<bool>{false, false, false, true}));
-  EXPECT_EQ(MainQueue::main().pendingCount(), pending + 3 + 4U * 3U);
+  EXPECT_EQ(MainQueue::main().pendingCount(), pending + 3 + std::size_t{4} * 3);
   NotificationCenter::defaultCenter()->removeObserver(observer.get());
   gShown = nullptr;
 

@@ -1,0 +1,240 @@
+#include <gtest/gtest.h>
+
+#include <cmath>
+#include <filesystem>
+#include <fstream>
+#include <iterator>
+#include <limits>
+
+#include "compose/close_delegate.h"
+#include "platform/application.h"
+#include "platform/main_queue.h"
+#include "platform/notification_center.h"
+#include "platform/property_list.h"
+#include "platform/user_defaults.h"
+#include "platform/window.h"
+#include "plugin/plugin_class.h"
+#include "plugin/static_state.h"
+
+namespace tovik {
+namespace {
+
+namespace fs = std::filesystem;
+constexpr double kInf = std::numeric_limits<double>::infinity();
+constexpr double kNaN = std::numeric_limits<double>::quiet_NaN();
+
+class ComposeTest : public ::testing::Test {
+ protected:
+  void SetUp() override {
+    std::string pattern = (fs::temp_directory_path() / "tovik-compose-XXXXXX").string();
+    folder = mkdtemp(pattern.data());
+    UserDefaults::setPreferencesFolder(folder);
+    MainQueue::main().useClock(&clock);
+    plugin = send<Ref<Object>>(class_createInstance(registerPluginClass()).get(), "init");
+    window = Window::create({{0, 0}, {800, 600}});
+    window->makeKeyAndOrderFront(nullptr);
+    shouldClose = makeBlock<bool()>([this] {
+      ++asked;
+      return answer;
+    });
+  }
+  void TearDown() override {
+    MainQueue::main().runUntilIdle();
+    for (const auto& w : Application::shared()->windows()) w->close();
+    MainQueue::main().useClock(nullptr);
+    UserDefaults::setPreferencesFolder(folder);  // writes and lets go of the standard defaults
+    fs::remove_all(folder);
+  }
+  void configure(Dictionary::Entries entries, BlockBase* block) {
+    send<void>(plugin.get(), "configureComposeWindowWithConfiguration:shouldClose:",
+               Dictionary::make(std::move(entries)).get(), block);
+    MainQueue::main().runUntilIdle();
+  }
+  void configure(std::string_view identifier) {
+    configure({{"windowIdentifier", str(identifier)}}, shouldClose.get());
+  }
+  void allow(std::string_view identifier) {
+    send<void>(plugin.get(), "allowComposeWindowCloseWithWindowIdentifier:", str(identifier).get());
+    MainQueue::main().runUntilIdle();
+  }
+  void clickClose(Window* w) {
+    w->mouseDown(w->standardWindowButton(NSWindowCloseButton)->convertPointToView({7, 7}, nullptr));
+  }
+  static ComposeWindowCloseDelegate* delegateOf(Window* w) {
+    return dynamic_cast<ComposeWindowCloseDelegate*>(w->delegate());
+  }
+  // The record as the file on disk holds it: {"width", "height"} as reals.
+  [[nodiscard]] CGSize record(std::string_view key = kDefaultComposeSizeDefaultsKey) const {
+    EXPECT_TRUE(UserDefaults::standardUserDefaults()->synchronize());
+    std::ifstream in(UserDefaults::standardUserDefaults()->file(), std::ios::binary);
+    const std::string bytes{std::istreambuf_iterator<char>(in), std::istreambuf_iterator<char>()};
+    const auto entries = parsePropertyListDictionary(bytes);
+    if (!entries || !entries->contains(key)) return {-1, -1};
+    const auto* value = as<Dictionary>(entries->find(key)->second.get());
+    EXPECT_EQ(value->count(), 2U);
+    const auto* w = as<Number>(value->objectForKey("width"));
+    const auto* h = as<Number>(value->objectForKey("height"));
+    EXPECT_EQ(w->kind(), Number::Kind::Real);
+    EXPECT_EQ(h->kind(), Number::Kind::Real);
+    return {w->doubleValue(), h->doubleValue()};
+  }
+
+  ManualClock clock;
+  fs::path folder;
+  Ref<Object> plugin;
+  Ref<Window> window;
+  Ref<ShouldCloseBlock> shouldClose;
+  int asked = 0;
+  bool answer = false;
+};
+
+TEST_F(ComposeTest, TheCloseButtonAsksTheHostUnlessTheNextCloseWasAllowed) {
+  configure("compose-1");
+  clickClose(window.get());
+  EXPECT_EQ(asked, 1);
+  EXPECT_TRUE(window->isVisible());  // vetoed
+  answer = true;
+  clickClose(window.get());
+  EXPECT_EQ(asked, 2);
+  EXPECT_FALSE(window->isVisible());
+  EXPECT_TRUE(composeCloseDelegates().empty());  // left the registry at close
+
+  // Allowed twice: one close goes through unasked, the next asks again.
+  auto second = Window::create({{0, 0}, {700, 500}});
+  second->makeKeyAndOrderFront(nullptr);
+  answer = false;
+  configure("compose-2");
+  allow("compose-2");
+  allow("compose-2");
+  EXPECT_TRUE(send<bool>(second->delegate(), "windowShouldClose:", second.get()));
+  EXPECT_FALSE(send<bool>(second->delegate(), "windowShouldClose:", second.get()));
+  EXPECT_EQ(asked, 3);
+  allow("compose-2");
+  clickClose(second.get());
+  EXPECT_FALSE(second->isVisible());
+  EXPECT_EQ(asked, 3);
+}
+
+TEST_F(ComposeTest, AnAllowBeforeTheConfigureAndASecondConfigureLeaveNoPermission) {
+  allow("compose");
+  configure("compose");
+  Weak<Object> first = window->delegate()->retain();
+  allow("compose");
+  configure("compose");  // replaces the delegate, disarmed
+  EXPECT_EQ(first.lock(), nullptr);
+  ASSERT_NE(delegateOf(window.get()), nullptr);
+  EXPECT_FALSE(delegateOf(window.get())->allowsNextClose());
+  EXPECT_EQ(composeCloseDelegates().size(), 1U);
+  window->performClose(nullptr);
+  EXPECT_EQ(asked, 1);
+  EXPECT_TRUE(window->isVisible());
+  EXPECT_EQ(objc_getClass("ComposeWindowCloseDelegate"), nullptr);  // private to the plug-in
+}
+
+TEST_F(ComposeTest, TheConfigurationsKeysTheirTypesAndDefaults) {
+  configure({}, shouldClose.get());
+  configure({{"windowIdentifier", Number::withInteger(7)}}, shouldClose.get());
+  send<void>(plugin.get(),
+             "configureComposeWindowWithConfiguration:shouldClose:", static_cast<Object*>(nullptr),
+             shouldClose.get());
+  MainQueue::main().runUntilIdle();
+  EXPECT_EQ(window->delegate(), nullptr);
+  EXPECT_EQ(shouldClose.use_count(), 1);  // released by each, never called
+  configure("compose-a");
+  auto* d = delegateOf(window.get());
+  ASSERT_NE(d, nullptr);
+  EXPECT_EQ(d->defaultsKey()->utf8(), kDefaultComposeSizeDefaultsKey);
+  EXPECT_EQ(d->minimumFrameSize(), (CGSize{560, 520}));
+
+  configure({{"windowIdentifier", str("compose-a")},
+             {"sizeDefaultsKey", str("")},
+             {"minimumWidth", str("600")},
+             {"minimumHeight", Number::withBool(true)}},
+            shouldClose.get());
+  d = delegateOf(window.get());
+  EXPECT_EQ(d->defaultsKey()->utf8(), "");
+  EXPECT_EQ(d->minimumFrameSize(), (CGSize{560, 1}));  // digits are not a number; YES is 1
+  configure({{"windowIdentifier", str("compose-a")}, {"minimumWidth", Number::withDouble(-3.5)}},
+            nullptr);  // no block: nothing
+  EXPECT_EQ(delegateOf(window.get()), d);
+
+  // A window found through the key-window fallback carries the identifier.
+  window->setIdentifier(nullptr);
+  configure("compose-b");
+  EXPECT_EQ(window->identifier()->utf8(), "compose-b");
+  EXPECT_EQ(asked, 0);
+}
+
+TEST_F(ComposeTest, TheFrameRecordOnDiskIsTheFrameRaisedToTheMinimum) {
+  configure("compose");
+  window->setFrame({{0, 0}, {500, 400}}, true);
+  EXPECT_EQ(record(), (CGSize{560, 520}));
+  window->setFrame({{0, 0}, {800, 600}}, true);
+  EXPECT_EQ(record(), (CGSize{800, 600}));
+
+  const Ref<String> keyString = str("size.zero");
+  String* key = keyString.get();
+  saveFrameSize(key, 300, 200, 0, 0);
+  EXPECT_EQ(record("size.zero"), (CGSize{300, 200}));
+  saveFrameSize(key, kInf, kNaN, 100, 90);  // each dimension on its own
+  EXPECT_EQ(record("size.zero"), (CGSize{100, 90}));
+  saveFrameSize(key, 640, 480, kNaN, -kInf);  // a non-finite minimum is none
+  EXPECT_EQ(record("size.zero"), (CGSize{640, 480}));
+  saveFrameSize(key, kNaN, 480, kInf, 0);  // no finite width at all: nothing
+  saveFrameSize(key, 700, kInf, 0, kNaN);
+  EXPECT_EQ(record("size.zero"), (CGSize{640, 480}));
+
+  // The close writes the final size once more.
+  window->setFrame({{0, 0}, {900, 700}}, true);
+  answer = true;
+  window->performClose(nullptr);
+  EXPECT_EQ(record(), (CGSize{900, 700}));
+}
+
+TEST_F(ComposeTest, RetaggedSharedKeyAndSharedIdentifierWindows) {
+  auto other = Window::create({{0, 0}, {700, 650}});
+  other->setIdentifier(str("compose-2").get());
+  other->orderFront(nullptr);
+  window->setIdentifier(str("compose-1").get());
+  configure("compose-1");
+  configure("compose-2");
+  window->setFrame({{0, 0}, {610, 600}}, true);
+  other->setFrame({{0, 0}, {620, 610}}, true);
+  EXPECT_EQ(record(), (CGSize{620, 610}));  // one record per key: the last write wins
+
+  window->setIdentifier(str("renamed").get());
+  window->setFrame({{0, 0}, {1000, 900}}, true);
+  EXPECT_EQ(record(), (CGSize{620, 610}));
+  window->performClose(nullptr);  // passes unasked
+  EXPECT_EQ(asked, 0);
+  EXPECT_EQ(composeCloseDelegates().size(), 2U);  // the entry stays
+
+  // Two windows with one identifier: the window configured first loses its
+  // delegate and no longer asks or records.
+  auto twin = Window::create({{0, 0}, {750, 700}});
+  twin->setIdentifier(str("compose-2").get());
+  twin->orderFront(nullptr);
+  other->orderOut(nullptr);
+  configure("compose-2");
+  other->orderFront(nullptr);
+  EXPECT_EQ(other->delegate(), nullptr);
+  other->setFrame({{0, 0}, {1200, 1100}}, true);
+  EXPECT_EQ(record(), (CGSize{620, 610}));
+  clickClose(other.get());
+  EXPECT_EQ(asked, 0);
+  EXPECT_FALSE(other->isVisible());
+}
+
+TEST_F(ComposeTest, TheDelegateOutlivesItsOwnCloseCallback) {
+  configure("compose");
+  Object* delegate = window->delegate();
+  ASSERT_EQ(composeCloseDelegates().begin()->second.use_count(), 1);  // the registry's only
+  auto closing = make<Notification>(str(NSWindowWillCloseNotification), window->retain());
+  send<void>(delegate, "windowWillClose:", closing.get());  // removes its own entry
+  EXPECT_TRUE(composeCloseDelegates().empty());
+  EXPECT_EQ(window->delegate(), nullptr);
+  EXPECT_EQ(record(), (CGSize{800, 600}));
+}
+
+}  // namespace
+}  // namespace tovik
