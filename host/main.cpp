@@ -5,9 +5,11 @@
 
 #include <cstdio>
 #include <string>
+#include <string_view>
 #include <thread>
 
 #include "host/chrome_transcript.h"
+#include "host/compose_transcript.h"
 #include "platform/application.h"
 #include "platform/foundation.h"
 #include "platform/main_queue.h"
@@ -28,6 +30,13 @@ std::string describe(const Window* window) {
 }  // namespace
 
 int main(int argc, char** argv) {
+  if (argc >= 4 && std::string_view(argv[1]) == "defaults" && std::string_view(argv[2]) == "read") {
+    return readDefaults(argv[3], argc >= 5 ? argv[4] : nullptr);
+  }
+  if (argc >= 2 && std::string_view(argv[1]) == "defaults") {
+    std::fprintf(stderr, "usage: tovik-host defaults read DOMAIN [KEY]\n");
+    return 2;
+  }
   const std::string modulePath = argc > 1 ? argv[1] : TOVIK_DEFAULT_MODULE_PATH;
   void* module = dlopen(modulePath.c_str(), RTLD_NOW | RTLD_LOCAL);
   if (module == nullptr) {
@@ -108,6 +117,7 @@ int main(int argc, char** argv) {
   }
 
   showMainWindowChrome(plugin.get());
+  showComposeWindow(plugin.get());
 
   // Notification settings: at once on the calling thread, seen in the
   // workspace's record of open requests.
