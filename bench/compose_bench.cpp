@@ -46,9 +46,8 @@ void liveResize(benchmark::State& state) {
       static_cast<double>(UserDefaults::standardUserDefaults()->fileWrites() - writesBefore);
   // Per live resize of 10,000 frames (an iteration), and per frame.
   state.counters["file_writes"] = benchmark::Counter(writes, benchmark::Counter::kAvgIterations);
-  state.counters["time_per_resize"] =
-      benchmark::Counter(static_cast<double>(frames), benchmark::Counter::kIsRate |
-                                                          benchmark::Counter::kInvert);
+  state.counters["time_per_resize"] = benchmark::Counter(
+      static_cast<double>(frames), benchmark::Counter::kIsRate | benchmark::Counter::kInvert);
   window->close();
   MainQueue::main().useClock(nullptr);
   UserDefaults::setPreferencesFolder(folder);

@@ -49,7 +49,8 @@ void showComposeWindow(Object* plugin) {
         window->standardWindowButton(NSWindowCloseButton)->convertPointToView({7, 7}, nullptr));
   };
   clickCloseButton();
-  std::printf("click on the close button: window %s\n", window->isVisible() ? "stays open" : "closed");
+  std::printf("click on the close button: window %s\n",
+              window->isVisible() ? "stays open" : "closed");
   for (const double width : {600.0, 680.0, 720.0}) {
     window->setFrame({{200, 200}, {width, width * 0.75}}, true);
   }
