@@ -2,6 +2,7 @@
 
 #include <algorithm>
 #include <array>
+#include <cstring>
 #include <string_view>
 
 #include "plugin/identifier.h"
@@ -19,37 +20,41 @@ bool containsIgnoringASCIICase(std::string_view text, std::string_view lowerNeed
                      [&](char a, char b) { return lower(a) == b; }) != text.end();
 }
 
-// The replacements running on this thread, innermost last: which receiver
-// each serves and whose recorded implementation it called. When a prior
+// The replacements running on this thread, innermost first: which receiver
+// each serves and whose recorded implementation it called. Each entry lives
+// in the frame of the replacement it describes, so any depth the stack can
+// hold is tracked without a limit and without allocating. When a prior
 // implementation leads back into a replacement for the same receiver (a
 // subclass and its superclass both overridden, or a subclass passing the
 // message to its superclass), the inner one moves on to a class further up
-// the chain, so the chain of prior implementations ends.
+// the chain, so the chain of prior implementations ends. Replacements for
+// other receivers (the views beneath, searched by the default hit test)
+// never constrain each other.
 struct ActiveHitTest {
   const Object* receiver;
   const Class* entryClass;
+  const ActiveHitTest* outer;
 };
-constexpr std::size_t kMaxNesting = 256;
-thread_local std::array<ActiveHitTest, kMaxNesting> activeHitTests;
-thread_local std::size_t activeDepth = 0;
+thread_local const ActiveHitTest* innermostHitTest = nullptr;
 
 bool inUse(const Object* receiver, const Class* cls) {
-  for (std::size_t i = 0; i < activeDepth; ++i) {
-    if (activeHitTests.at(i).receiver == receiver && activeHitTests.at(i).entryClass == cls) {
-      return true;
-    }
+  for (const ActiveHitTest* active = innermostHitTest; active != nullptr; active = active->outer) {
+    if (active->receiver == receiver && active->entryClass == cls) return true;
   }
   return false;
 }
 
 class ActiveScope {
  public:
-  ActiveScope(const Object* receiver, const Class* cls) {
-    activeHitTests.at(activeDepth++) = {receiver, cls};
+  ActiveScope(const Object* receiver, const Class* cls) : entry_{receiver, cls, innermostHitTest} {
+    innermostHitTest = &entry_;
   }
-  ~ActiveScope() { --activeDepth; }
+  ~ActiveScope() { innermostHitTest = entry_.outer; }
   ActiveScope(const ActiveScope&) = delete;
   ActiveScope& operator=(const ActiveScope&) = delete;
+
+ private:
+  ActiveHitTest entry_;
 };
 
 }  // namespace
@@ -93,6 +98,13 @@ void overrideHitTest(Class* cls) {
   const Method* base = class_getInstanceMethod(View::runtimeClass(), kHitTest);
   const char* types = method_getTypeEncoding(base);
   if (base == nullptr || types == nullptr) return;  // tried again on a later call
+  // A class whose hitTest: takes or answers something else than NSView's
+  // can be neither called as a prior implementation nor given the
+  // replacement: it is left as it is, unrecorded, and tried again later.
+  if (const char* own = method_getTypeEncoding(class_getInstanceMethod(cls, kHitTest));
+      own == nullptr || std::strcmp(own, types) != 0) {
+    return;
+  }
 
   auto& priors = priorHitTestImplementations();
   if (IMP current = class_getMethodImplementation(cls, kHitTest); current != nullptr) {
@@ -112,7 +124,7 @@ void overrideHitTest(Class* cls) {
 
 Ref<Object> titlebarHitTest(Object* receiver, SEL sel, CGPoint point) {
   const auto& priors = priorHitTestImplementations();
-  if (receiver == nullptr || priors.empty() || activeDepth == kMaxNesting) return nullptr;
+  if (receiver == nullptr || priors.empty()) return nullptr;
   // The receiver's own class, or else its nearest overridden superclass:
   // one lookup per class level, and a class whose entry already serves this
   // receiver further out is passed over.

@@ -19,7 +19,9 @@ void installTitlebarHitTesting(Window* window);
 std::vector<View*> collectDescendantViews(View* view);
 
 // Records the class's current hitTest: and gives the class the titlebar
-// hit test in its place. A class already handled is left alone.
+// hit test in its place. A class already handled is left alone; a class
+// whose hitTest: has another type encoding than NSView's is left alone and
+// not recorded, so a later call looks at it again.
 void overrideHitTest(Class* cls);
 
 // The replacement hitTest: of an overridden class. It answers what the prior

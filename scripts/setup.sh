@@ -2,7 +2,8 @@
 # Installs the Debian packages the build needs, when they are missing.
 set -euo pipefail
 packages=(cmake ninja-build g++ pkg-config libgtest-dev libbenchmark-dev libutf8proc-dev
-          libplist-dev liburiparser-dev clang-format clang-tidy)
+          libplist-dev liburiparser-dev clang-format clang-tidy
+          python3 libplist-utils)
 missing=()
 for p in "${packages[@]}"; do
   dpkg-query -W -f='${Status}' "$p" 2>/dev/null | grep -q 'install ok installed' || missing+=("$p")

@@ -208,6 +208,50 @@ TEST_F(TitlebarTest, OverriddenSubclassesAndSuperclassesDoNotRecurse) {
   }
 }
 
+TEST_F(TitlebarTest, DeeplyNestedOverriddenViewsAnswerAtAnyDepth) {
+  // Two overridden classes in each nested view's chain: every level runs two
+  // replacements, one inside the other, for the same receiver.
+  Class* outer = hostClass("HostTitlebarNest");
+  Class* inner = hostClass("HostTitlebarNestInner", outer);
+  auto probe = Window::create({{0, 0}, {800, 600}});
+  probe->contentView()->addSubview(View::withFrame(outer, {}).get());
+  installTitlebarHitTesting(probe.get());
+  probe->contentView()->addSubview(View::withFrame(inner, {}).get());
+  installTitlebarHitTesting(probe.get());
+  ASSERT_TRUE(overridden("HostTitlebarNest") && overridden("HostTitlebarNestInner"));
+
+  constexpr int kDepth = 1000;
+  View* parent = probe->contentView();
+  Ref<View> innermost;
+  for (int level = 0; level < kDepth; ++level) {
+    innermost = View::withFrame(level % 2 == 0 ? inner : outer, {{0, 0}, {100, 100}});
+    parent->addSubview(innermost.get());
+    parent = innermost.get();
+  }
+  probe->orderFront(nullptr);
+  EXPECT_EQ(probe->mouseDown({50, 50}), innermost);
+  // In a configured main window the same tree gives way to the content.
+  probe->setIdentifier(str("main").get());
+  configuredMainWindowIdentifiers().insert("main");
+  EXPECT_EQ(probe->mouseDown({50, 50}).get(), probe->contentView());
+  configuredMainWindowIdentifiers().erase("main");
+}
+
+TEST_F(TitlebarTest, AHostHitTestOfAnotherEncodingIsLeftAloneAndConfigurationGoesOn) {
+  Class* odd = hostClass("HostTitlebarOddHitTest");
+  addMethod(odd, "hitTest:", [](View*, CGPoint, std::int64_t) { return false; });
+  auto oddView = View::withFrame(odd, {});
+  window->contentView()->addSubview(oddView.get());
+  configure("main");
+  EXPECT_FALSE(overridden("HostTitlebarOddHitTest"));
+  EXPECT_FALSE(priorHitTestImplementations().contains(NSStringFromClass(odd)));
+  // Everything after the walk still ran: the toolbar, the other classes.
+  EXPECT_NE(unifiedToolbar(), nullptr);
+  EXPECT_TRUE(overridden("NSTitlebarView"));
+  oddView->removeFromSuperview();
+  EXPECT_EQ(window->mouseDown({400, 590}).get(), window->contentView());
+}
+
 TEST_F(TitlebarTest, ToolbarsAreReplacedOrKeptAndRepeatConfigurationRegistersOnce) {
   auto foreign = make<Toolbar>();
   foreign->initWithIdentifier(str("host.toolbar").get());
