@@ -1,26 +1,41 @@
 #include "host/compose_transcript.h"
 
 #include <cstdio>
-#include <fstream>
-#include <iterator>
 #include <string>
 
 #include "compose/close_delegate.h"
 #include "platform/application.h"
 #include "platform/main_queue.h"
-#include "platform/property_list.h"
+#include "platform/property_list_file.h"
 #include "platform/user_defaults.h"
 #include "platform/window.h"
+#include "platform/xml_property_list.h"
 
 namespace tovik {
 
 namespace {
 
+// The domain's file as it is on disk; none, with the reason on stderr, when
+// there is none or it cannot be read as a property list.
 std::optional<Dictionary::Entries> readDomainFile(const std::string& domain) {
-  std::ifstream in(UserDefaults::preferencesFolder() / (domain + ".plist"), std::ios::binary);
-  if (!in) return std::nullopt;
-  const std::string bytes{std::istreambuf_iterator<char>(in), std::istreambuf_iterator<char>()};
-  return parsePropertyListDictionary(bytes);
+  const auto file = UserDefaults::preferencesFolder() / (domain + ".plist");
+  PropertyListFile read = readPropertyListFile(file, std::nullopt);
+  switch (read.state) {
+    case PropertyListFile::State::Read:
+      return std::move(read.entries);
+    case PropertyListFile::State::Absent:
+    case PropertyListFile::State::Unchanged:
+      std::fprintf(stderr, "Domain %s does not exist in %s\n", domain.c_str(),
+                   UserDefaults::preferencesFolder().c_str());
+      break;
+    case PropertyListFile::State::Unreadable:
+      std::fprintf(stderr, "%s cannot be read\n", file.c_str());
+      break;
+    case PropertyListFile::State::Damaged:
+      std::fprintf(stderr, "%s is not a property list\n", file.c_str());
+      break;
+  }
+  return std::nullopt;
 }
 
 }  // namespace
@@ -82,11 +97,7 @@ void showComposeWindow(Object* plugin) {
 
 int readDefaults(const char* domain, const char* key) {
   const auto entries = readDomainFile(domain);
-  if (!entries) {
-    std::fprintf(stderr, "Domain %s does not exist in %s\n", domain,
-                 UserDefaults::preferencesFolder().c_str());
-    return 1;
-  }
+  if (!entries) return 1;
   if (key == nullptr) {
     std::fputs(xmlPropertyList(Dictionary::make(*entries).get()).c_str(), stdout);
     return 0;

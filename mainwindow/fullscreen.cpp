@@ -10,7 +10,7 @@ namespace tovik {
 
 void observeFullscreenTransitions(Window* window, Object* plugin) {
   const Weak<Object> identity = window->retain();
-  if (!fullscreenObservedWindows().insert(identity).second) return;
+  if (!fullscreenObservedWindows().insert(identity)) return;
   static const SEL handler = sel_registerName("mainWindowFullscreenStateDidChange:");
   NotificationCenter* center = NotificationCenter::defaultCenter();
   for (const std::string_view name :

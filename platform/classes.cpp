@@ -19,6 +19,8 @@ const bool kRegistered = [] {
   Number::runtimeClass();
   Array::runtimeClass();
   Dictionary::runtimeClass();
+  Data::runtimeClass();
+  Date::runtimeClass();
   BlockBase::runtimeClass();
   Notification::runtimeClass();
   NotificationCenter::runtimeClass();

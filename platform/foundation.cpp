@@ -5,6 +5,8 @@
 #include <cstdlib>
 #include <memory>
 
+#include "platform/property_list_text.h"
+
 namespace tovik {
 
 namespace {
@@ -12,6 +14,8 @@ Ref<Object> emptyString(Class* isa) { return std::make_shared<String>(isa, std::
 Ref<Object> zeroNumber(Class* isa) {
   return std::make_shared<Number>(isa, Number::Kind::Integer, 0, 0.0);
 }
+Ref<Object> emptyData(Class* isa) { return std::make_shared<Data>(isa, std::string()); }
+Ref<Object> referenceDate(Class* isa) { return std::make_shared<Date>(isa, 0.0); }
 Ref<Object> emptyArray(Class* isa) {
   return std::make_shared<Array>(isa, std::vector<Ref<Object>>{});
 }
@@ -38,18 +42,7 @@ Ref<String> String::make(std::string_view text) {
   return std::make_shared<String>(runtimeClass(), std::string(text));
 }
 
-bool String::isValidUTF8() const {
-  const auto* bytes = reinterpret_cast<const utf8proc_uint8_t*>(text_.data());
-  auto remaining = static_cast<utf8proc_ssize_t>(text_.size());
-  while (remaining > 0) {
-    utf8proc_int32_t codepoint = 0;
-    const utf8proc_ssize_t used = utf8proc_iterate(bytes, remaining, &codepoint);
-    if (used <= 0) return false;
-    bytes += used;
-    remaining -= used;
-  }
-  return true;
-}
+bool String::isValidUTF8() const { return tovik::isValidUTF8(text_); }
 
 const std::string& String::precomposedStringWithCanonicalMapping() const {
   std::call_once(composedOnce_, [this] {
@@ -77,7 +70,8 @@ Class* Number::runtimeClass() {
       if (self->kind_ == Kind::Real || n->kind_ == Kind::Real) {
         return self->doubleValue() == n->doubleValue();
       }
-      return self->integer_ == n->integer_;
+      // The same bits stand for a negative integer and a large unsigned one.
+      return self->integer_ == n->integer_ && self->isNegativeInteger() == n->isNegativeInteger();
     });
     return c;
   }();
@@ -89,6 +83,10 @@ Ref<Number> Number::withBool(bool value) {
 }
 Ref<Number> Number::withInteger(std::int64_t value) {
   return std::make_shared<Number>(runtimeClass(), Kind::Integer, value, static_cast<double>(value));
+}
+Ref<Number> Number::withUnsignedInteger(std::uint64_t value) {
+  return std::make_shared<Number>(runtimeClass(), Kind::Unsigned, static_cast<std::int64_t>(value),
+                                  static_cast<double>(value));
 }
 Ref<Number> Number::withDouble(double value) {
   return std::make_shared<Number>(runtimeClass(), Kind::Real, static_cast<std::int64_t>(0), value);
@@ -105,8 +103,56 @@ std::int64_t Number::integerValue() const {
   return static_cast<std::int64_t>(real_);
 }
 
+std::uint64_t Number::unsignedIntegerValue() const {
+  if (kind_ != Kind::Real) return static_cast<std::uint64_t>(integer_);
+  if (!(real_ > 0)) return 0;  // also NaN
+  if (real_ >= 1.8446744073709552e19) return UINT64_MAX;
+  return static_cast<std::uint64_t>(real_);
+}
+
 double Number::doubleValue() const {
-  return kind_ == Kind::Real ? real_ : static_cast<double>(integer_);
+  switch (kind_) {
+    case Kind::Real:
+      return real_;
+    case Kind::Unsigned:
+      return static_cast<double>(static_cast<std::uint64_t>(integer_));
+    case Kind::Boolean:
+    case Kind::Integer:
+      break;
+  }
+  return static_cast<double>(integer_);
+}
+
+Class* Data::runtimeClass() {
+  static Class* const cls = [] {
+    Class* c = objc_declareClass("NSData", Object::runtimeClass(), emptyData);
+    addMethod(c, "isEqual:", [](Data* self, Object* other) {
+      const Data* data = as<Data>(other);
+      return data != nullptr && data->bytes_ == self->bytes_;
+    });
+    return c;
+  }();
+  return cls;
+}
+
+Ref<Data> Data::make(std::string_view bytes) {
+  return std::make_shared<Data>(runtimeClass(), std::string(bytes));
+}
+
+Class* Date::runtimeClass() {
+  static Class* const cls = [] {
+    Class* c = objc_declareClass("NSDate", Object::runtimeClass(), referenceDate);
+    addMethod(c, "isEqual:", [](Date* self, Object* other) {
+      const Date* date = as<Date>(other);
+      return date != nullptr && date->since_ == self->since_;
+    });
+    return c;
+  }();
+  return cls;
+}
+
+Ref<Date> Date::withTimeIntervalSinceReferenceDate(double seconds) {
+  return std::make_shared<Date>(runtimeClass(), seconds);
 }
 
 Class* Array::runtimeClass() {

@@ -12,8 +12,8 @@
 #include "platform/object.h"
 #include "platform/runtime.h"
 
-// Foundation values: strings, numbers, arrays, dictionaries with string keys,
-// and blocks.
+// Foundation values: strings, numbers, data, dates, arrays, dictionaries with
+// string keys, and blocks.
 namespace tovik {
 
 // An immutable string of UTF-8 text (NSString). It may hold bytes that are
@@ -40,26 +40,65 @@ class String : public Object {
   mutable std::string composed_;
 };
 
-// A number (NSNumber). Booleans are numbers, as on the platform.
+// A number (NSNumber). Booleans are numbers, as on the platform. An
+// unsigned number holds the whole range of a 64-bit unsigned integer, as a
+// property list's integers do.
 class Number : public Object {
  public:
-  enum class Kind { Boolean, Integer, Real };
+  enum class Kind { Boolean, Integer, Unsigned, Real };
+  // `integer` holds an unsigned number's bits.
   Number(Class* isa, Kind kind, std::int64_t integer, double real)
       : Object(isa), kind_(kind), integer_(integer), real_(real) {}
   static Class* runtimeClass();
   static Ref<Number> withBool(bool value);
   static Ref<Number> withInteger(std::int64_t value);
+  static Ref<Number> withUnsignedInteger(std::uint64_t value);
   static Ref<Number> withDouble(double value);
 
   [[nodiscard]] Kind kind() const { return kind_; }
   [[nodiscard]] bool boolValue() const;
+  // As NSNumber converts: an unsigned number above INT64_MAX reads as its
+  // two's-complement bits; a real saturates.
   [[nodiscard]] std::int64_t integerValue() const;
+  // As NSNumber converts: a negative integer reads as its two's-complement
+  // bits; a real saturates.
+  [[nodiscard]] std::uint64_t unsignedIntegerValue() const;
   [[nodiscard]] double doubleValue() const;
 
  private:
+  [[nodiscard]] bool isNegativeInteger() const { return kind_ != Kind::Unsigned && integer_ < 0; }
+
   Kind kind_;
   std::int64_t integer_;
   double real_;
+};
+
+// An immutable run of bytes (NSData).
+class Data : public Object {
+ public:
+  Data(Class* isa, std::string bytes) : Object(isa), bytes_(std::move(bytes)) {}
+  static Class* runtimeClass();
+  static Ref<Data> make(std::string_view bytes);
+
+  [[nodiscard]] const std::string& bytes() const { return bytes_; }
+  [[nodiscard]] std::size_t length() const { return bytes_.size(); }
+
+ private:
+  std::string bytes_;
+};
+
+// A point in time (NSDate): seconds since the reference date, the first
+// instant of 1 January 2001 UTC.
+class Date : public Object {
+ public:
+  Date(Class* isa, double sinceReferenceDate) : Object(isa), since_(sinceReferenceDate) {}
+  static Class* runtimeClass();
+  static Ref<Date> withTimeIntervalSinceReferenceDate(double seconds);
+
+  [[nodiscard]] double timeIntervalSinceReferenceDate() const { return since_; }
+
+ private:
+  double since_;
 };
 
 // An immutable array of objects (NSArray).

@@ -37,10 +37,15 @@ class Object : public std::enable_shared_from_this<Object> {
   Class* isa_;
 };
 
-// Makes an instance of a C++-declared class with its own runtime class.
+// Makes an instance of a C++-declared class with its own runtime class. The
+// object is allocated apart from its reference counts: objects are commonly
+// referred to weakly (windows, delegates, observers), and a weak reference
+// that outlives the object then keeps only the small block of counts, where
+// one allocation for both (std::make_shared) would keep the object's storage
+// until the last weak reference goes.
 template <class T, class... A>
 Ref<T> make(A&&... args) {
-  return std::make_shared<T>(T::runtimeClass(), std::forward<A>(args)...);
+  return Ref<T>(new T(T::runtimeClass(), std::forward<A>(args)...));
 }
 
 // A checked downcast: null when the object is not an instance of T's class.

@@ -1,17 +1,15 @@
 #include "platform/user_defaults.h"
 
-#include <fcntl.h>
-#include <unistd.h>
-
-#include <cerrno>
 #include <cstdlib>
-#include <fstream>
-#include <iterator>
 #include <system_error>
+#include <utility>
 
 #include "platform/application.h"
+#include "platform/background_writer.h"
+#include "platform/binary_property_list.h"
 #include "platform/main_queue.h"
 #include "platform/property_list.h"
+#include "platform/property_list_text.h"
 
 namespace tovik {
 
@@ -51,36 +49,15 @@ std::string applicationDomain() {
   return error || executable.filename().empty() ? "tovik" : executable.filename().string();
 }
 
-// Writes `bytes` to a new file beside `target` and renames it over `target`:
-// readers see the old file or the new one, never a part.
-bool replaceFileAtomically(const fs::path& target, const std::string& bytes) {
-  std::error_code error;
-  fs::create_directories(target.parent_path(), error);
-  std::string temp =
-      (target.parent_path() / ("." + target.filename().string() + ".XXXXXX")).string();
-  const int fd = mkstemp(temp.data());
-  if (fd < 0) return false;
-  bool ok = true;
-  for (std::size_t done = 0; ok && done < bytes.size();) {
-    const ssize_t n = ::write(fd, bytes.data() + done, bytes.size() - done);
-    if (n < 0 && errno == EINTR) continue;
-    ok = n > 0;
-    if (ok) done += static_cast<std::size_t>(n);
-  }
-  ok = ok && ::fsync(fd) == 0;
-  ok = ::close(fd) == 0 && ok;
-  ok = ok && ::rename(temp.c_str(), target.c_str()) == 0;
-  if (!ok) ::unlink(temp.c_str());
-  return ok;
-}
-
-// A name beside `file` that nothing has yet, for keeping a bad file aside.
-fs::path asideName(const fs::path& file) {
-  std::error_code error;
-  for (int i = 0;; ++i) {
-    fs::path candidate = file;
-    candidate += i == 0 ? ".corrupt" : ".corrupt-" + std::to_string(i);
-    if (!fs::exists(candidate, error)) return candidate;
+// The keys' values from `source` in `into`, removed where `source` has none.
+void overlay(Dictionary::Entries& into, const Dictionary::Entries& source,
+             const std::set<std::string, std::less<>>& keys) {
+  for (const std::string& key : keys) {
+    if (auto it = source.find(key); it != source.end()) {
+      into.insert_or_assign(key, it->second);
+    } else {
+      into.erase(key);
+    }
   }
 }
 
@@ -158,22 +135,30 @@ fs::path UserDefaults::file() const { return folder_ / (domain_ + ".plist"); }
 
 void UserDefaults::load() {
   const fs::path path = file();
-  std::ifstream in(path, std::ios::binary);
-  if (!in) return;  // no file yet: an empty domain
-  const std::string bytes{std::istreambuf_iterator<char>(in), std::istreambuf_iterator<char>()};
-  in.close();
-  if (std::optional<Dictionary::Entries> entries = parsePropertyListDictionary(bytes)) {
-    values_ = std::move(*entries);
-    return;
+  removeAbandonedTemporaries(path);
+  PropertyListFile disk = readPropertyListFile(path, std::nullopt);
+  switch (disk.state) {
+    case PropertyListFile::State::Read:
+      values_ = std::move(disk.entries);
+      identity_ = disk.identity;
+      break;
+    case PropertyListFile::State::Damaged: {
+      const FolderWriteLock lock(folder_);
+      if (lock.held()) keepAside(path, disk.identity);
+      break;
+    }
+    case PropertyListFile::State::Absent:
+    case PropertyListFile::State::Unchanged:
+    case PropertyListFile::State::Unreadable:
+      // An unreadable file is left as it is; writes fail until it can be read.
+      break;
   }
-  // Unreadable: kept aside untouched, so nothing in it is lost.
-  std::error_code error;
-  fs::rename(path, asideName(path), error);
 }
 
 Ref<Object> UserDefaults::objectForKey(std::string_view key) const {
+  const std::string validKey = withValidUTF8(key);
   std::lock_guard lock(mutex_);
-  auto it = values_.find(key);
+  auto it = values_.find(validKey);
   return it != values_.end() ? it->second : nullptr;
 }
 
@@ -184,16 +169,17 @@ void UserDefaults::setObject(Object* value, std::string_view key) {
         "object " +
         value->isa()->name() + " for key " + std::string(key));
   }
+  // Stored as the file will give it back.
+  std::string validKey = withValidUTF8(key);
+  const Ref<Object> stored = value != nullptr ? withValidText(value->retain()) : nullptr;
   {
     std::lock_guard lock(mutex_);
-    if (value != nullptr) {
-      values_.insert_or_assign(std::string(key), value->retain());
-    } else {
-      auto it = values_.find(key);
-      if (it == values_.end()) return;
-      values_.erase(it);
+    if (stored != nullptr) {
+      values_.insert_or_assign(validKey, stored);
+    } else if (values_.erase(validKey) == 0) {
+      return;
     }
-    dirty_ = true;
+    changed_.insert(std::move(validKey));
     if (writeScheduled_) return;
     writeScheduled_ = true;
   }
@@ -209,25 +195,104 @@ void UserDefaults::scheduleWrite() {
   MainQueue& queue = MainQueue::main();
   queue.asyncAfter(queue.now() + seconds(kWriteDelaySeconds),
                    [weak = Weak<UserDefaults>(retainAs<UserDefaults>())] {
-                     if (Ref<UserDefaults> defaults = weak.lock()) {
-                       std::lock_guard lock(defaults->mutex_);
-                       defaults->writeScheduled_ = false;
-                       if (defaults->dirty_) defaults->writeLocked();
-                     }
+                     if (Ref<UserDefaults> defaults = weak.lock()) defaults->handOverToWriter();
                    });
 }
 
-bool UserDefaults::synchronize() {
-  std::lock_guard lock(mutex_);
-  return !dirty_ || writeLocked();
+void UserDefaults::handOverToWriter() {
+  {
+    std::lock_guard lock(mutex_);
+    writeScheduled_ = false;
+    if (changed_.empty() || handedOver_) return;
+    handedOver_ = true;
+  }
+  // The writer keeps the domain alive until what was handed over is written.
+  BackgroundWriter::shared().submit([defaults = retainAs<UserDefaults>()] {
+    std::lock_guard io(defaults->ioMutex_);
+    {
+      std::lock_guard lock(defaults->mutex_);
+      if (!defaults->handedOver_) return;  // a synchronize took it over
+      defaults->handedOver_ = false;
+    }
+    defaults->writePending();
+  });
 }
 
-bool UserDefaults::writeLocked() {
-  const Ref<Dictionary> snapshot = Dictionary::make(values_);
-  ++fileWrites_;
-  if (!replaceFileAtomically(file(), xmlPropertyList(snapshot.get()))) return false;
-  dirty_ = false;
+bool UserDefaults::synchronize() {
+  std::lock_guard io(ioMutex_);
+  {
+    // What was handed over is written now, and not again by the writer.
+    std::lock_guard lock(mutex_);
+    handedOver_ = false;
+  }
+  return writePending();
+}
+
+bool UserDefaults::writePending() {
+  {
+    std::lock_guard lock(mutex_);
+    if (changed_.empty()) return true;
+  }
+  // Other writers of the folder, in this process and others, wait from
+  // reading the file to replacing it.
+  const FolderWriteLock folderLock(folder_);
+  Keys changed;
+  {
+    std::lock_guard lock(mutex_);
+    changed.swap(changed_);
+  }
+  const bool written = folderLock.held() && writeChanges(changed);
+  if (!written) {
+    std::lock_guard lock(mutex_);
+    changed_.merge(changed);  // pending again
+  }
+  return written;
+}
+
+bool UserDefaults::writeChanges(const Keys& changed) {
+  const fs::path path = file();
+  std::optional<FileIdentity> known;
+  {
+    std::lock_guard lock(mutex_);
+    known = identity_;
+  }
+  PropertyListFile disk = readPropertyListFile(path, known);
+  switch (disk.state) {
+    case PropertyListFile::State::Unreadable:
+      return false;
+    case PropertyListFile::State::Damaged:
+      keepAside(path, disk.identity);
+      break;
+    case PropertyListFile::State::Read:
+      takeFromDisk(std::move(disk.entries), changed, disk.identity);
+      break;
+    case PropertyListFile::State::Absent:
+    case PropertyListFile::State::Unchanged:
+      break;
+  }
+  Ref<Dictionary> snapshot;
+  {
+    std::lock_guard lock(mutex_);
+    snapshot = Dictionary::make(values_);
+    ++fileWrites_;
+  }
+  // Keys changed since `changed` was taken go out now too, and stay
+  // pending for the next write.
+  const std::optional<FileIdentity> written =
+      replaceFileAtomically(path, binaryPropertyList(snapshot.get()));
+  if (!written) return false;
+  std::lock_guard lock(mutex_);
+  identity_ = written;
   return true;
+}
+
+void UserDefaults::takeFromDisk(Dictionary::Entries disk, const Keys& changed,
+                                const FileIdentity& identity) {
+  std::lock_guard lock(mutex_);
+  overlay(disk, values_, changed);
+  overlay(disk, values_, changed_);
+  values_ = std::move(disk);
+  identity_ = identity;
 }
 
 std::size_t UserDefaults::fileWrites() const {

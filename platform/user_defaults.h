@@ -3,28 +3,45 @@
 #include <cstddef>
 #include <filesystem>
 #include <mutex>
+#include <optional>
+#include <set>
 #include <string>
 #include <string_view>
 
 #include "platform/foundation.h"
+#include "platform/property_list_file.h"
 
 namespace tovik {
 
 // A domain of user defaults (NSUserDefaults), persisted as the property list
-// `<domain>.plist` in the preferences folder. Values are property-list
-// objects: strings, numbers (a boolean, an integer or a real, each kept as
-// its kind), arrays and dictionaries of them.
+// `<domain>.plist` in the preferences folder. The file is often the host
+// application's own preferences, so everything in it is kept: values are
+// property-list objects of every kind (strings, numbers as booleans,
+// integers, unsigned integers or reals, data, dates, arrays and dictionaries
+// of them), and strings and keys may hold NUL. Text handed over that is not
+// UTF-8 is kept as the file can hold it: each byte that does not begin a
+// valid sequence becomes U+FFFD, in memory as in the file.
 //
 // setObject:forKey: and objectForKey: act in memory at once. Writes to the
-// file are coalesced: a change schedules one write on the main queue a
-// moment later, and everything changed meanwhile goes out with it, so a
-// burst of changes costs a handful of file writes. synchronize, and the end
-// of the process, write what is pending. A file is replaced atomically (a
-// temporary file in the same folder, flushed to disk, then renamed over it),
-// so a failed write leaves the previous file as it was. A file that cannot
-// be read as a property list is kept aside under a new name, never
-// overwritten, and the domain starts empty. Files in XML or binary form are
-// read; files are written as XML. Safe to use from several threads at once.
+// file are coalesced: a change schedules a hand-over a moment later on the
+// main queue, which passes the domain to the background writer; everything
+// changed meanwhile goes out in one write. The main thread never touches
+// the disk for a write. synchronize, and the end of the process, write what
+// is pending and wait for it; the writer then has nothing left to write.
+// Writers of one folder take turns, across threads and processes.
+//
+// A write is atomic (a temporary file in the same folder, flushed to disk,
+// then renamed over the file), in the binary form macOS writes preferences
+// in; earlier files in XML are read too. When the file changed on disk
+// since this process last read or wrote it (another process wrote it), the
+// write merges: the keys this process changed since then take its values,
+// every other key the file's, in the file and in memory. A file that exists
+// but cannot be read (a directory or FIFO in its place, no permission) is
+// never replaced: the domain works in memory, and writes fail and stay
+// pending until it can be read. A file that can be read but is not a
+// property list is kept aside under a new name and the domain starts empty.
+// Temporaries left by a writer killed mid-write are removed when the domain
+// is next opened. Safe to use from several threads at once.
 class UserDefaults : public Object {
  public:
   UserDefaults(Class* isa, std::string domain = {}, std::filesystem::path folder = {});
@@ -50,27 +67,45 @@ class UserDefaults : public Object {
   void removeObjectForKey(std::string_view key) { setObject(nullptr, key); }
   [[nodiscard]] Ref<Dictionary> dictionaryRepresentation() const;
 
-  // Writes what is pending now. False when the write failed; the changes
+  // Writes what is pending now and waits for the write, also one the
+  // background writer has begun. False when the write failed; the changes
   // stay pending and the previous file is intact.
   bool synchronize();
 
   [[nodiscard]] const std::string& domain() const { return domain_; }
   [[nodiscard]] std::filesystem::path file() const;
-  // How many times a write of the file was started, for measuring the
+  // How many times a write of the file was begun, for measuring the
   // coalescing.
   [[nodiscard]] std::size_t fileWrites() const;
 
  private:
+  using Keys = std::set<std::string, std::less<>>;
+
   void load();
-  bool writeLocked();
   void scheduleWrite();
+  void handOverToWriter();
+  // Writes what changed, holding ioMutex_. True when nothing was pending.
+  bool writePending();
+  bool writeChanges(const Keys& changed);
+  // Takes what another process wrote into memory, but for the keys changed
+  // here since the last read or write.
+  void takeFromDisk(Dictionary::Entries disk, const Keys& changed, const FileIdentity& identity);
 
   std::string domain_;
   std::filesystem::path folder_;
+  // Held for the length of a write: one write of the domain at a time.
+  std::mutex ioMutex_;
+  // Guards the state below; never held while touching the disk.
   mutable std::mutex mutex_;
   Dictionary::Entries values_;
-  bool dirty_ = false;
+  // The keys changed since the file was last read or written.
+  Keys changed_;
+  // The file as this process last read or wrote it.
+  std::optional<FileIdentity> identity_;
   bool writeScheduled_ = false;
+  // Handed over to the background writer, and not yet taken up by it or by
+  // a synchronize.
+  bool handedOver_ = false;
   std::size_t fileWrites_ = 0;
 };
 

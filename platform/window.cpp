@@ -25,12 +25,23 @@ constexpr std::array<std::pair<std::string_view, std::string_view>, 11> kDelegat
     {NSWindowWillExitFullScreenNotification, "windowWillExitFullScreen:"},
     {NSWindowDidExitFullScreenNotification, "windowDidExitFullScreen:"},
 }};
+
+// Stops `delegate` hearing of `window`'s notifications through its delegate
+// methods.
+void removeDelegateRegistrations(Object* delegate, Window* window) {
+  NotificationCenter* center = NotificationCenter::defaultCenter();
+  for (const auto& [name, method] : kDelegateMethods) {
+    center->removeObserver(delegate, str(name).get(), window);
+  }
+}
 }  // namespace
 
 Class* Window::runtimeClass() {
   static Class* const cls = [] {
     Class* c = objc_declareClass("NSWindow", Object::runtimeClass(), [](Class* isa) -> Ref<Object> {
-      return std::make_shared<Window>(isa);
+      // Apart from its reference counts, as make<> does, so that weak
+      // references to a freed window do not keep its storage.
+      return Ref<Object>(new Window(isa));
     });
     addMethod(c,
               "initWithContentRect:styleMask:", [](Window* self, CGRect frame, std::uint64_t mask) {
@@ -180,10 +191,19 @@ void Window::close() {
   if (closed_) return;
   // The application's reference may be the last one.
   Ref<Object> keepAlive = retain();
+  // The delegate may let go of itself in windowWillClose: (a compose
+  // window's delegate leaves the plug-in's registry there); it is held to
+  // the end so that its registrations can still be found and removed.
+  const Ref<Object> delegate = delegate_.lock();
   postNotification(NSWindowWillCloseNotification);
   closed_ = true;
   orderOut(nullptr);
   Application::shared()->windowClosed(this);
+  // Once closed, the window sends its delegate nothing more and leaves
+  // nothing of it in the notification centre. Should the delegate have been
+  // replaced during the close, setDelegate: removed the earlier one's
+  // registrations and the current one's go now.
+  if (Ref<Object> current = delegate_.lock()) removeDelegateRegistrations(current.get(), this);
 }
 
 void Window::miniaturize(Object* /*sender*/) {
@@ -226,14 +246,10 @@ void Window::toggleFullScreen(Object* /*sender*/) {
 Object* Window::delegate() const { return delegate_.lock().get(); }
 
 void Window::setDelegate(Object* delegate) {
-  NotificationCenter* center = NotificationCenter::defaultCenter();
-  if (Ref<Object> previous = delegate_.lock()) {
-    for (const auto& [name, method] : kDelegateMethods) {
-      center->removeObserver(previous.get(), str(name).get(), this);
-    }
-  }
+  if (Ref<Object> previous = delegate_.lock()) removeDelegateRegistrations(previous.get(), this);
   delegate_ = delegate != nullptr ? delegate->retain() : Weak<Object>{};
-  if (delegate == nullptr) return;
+  if (delegate == nullptr || closed_) return;
+  NotificationCenter* center = NotificationCenter::defaultCenter();
   for (const auto& [name, method] : kDelegateMethods) {
     const SEL sel = sel_registerName(method);
     if (delegate->respondsToSelector(sel))

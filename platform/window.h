@@ -114,12 +114,15 @@ class Window : public Object {
   // closable style ignore it.
   void performClose(Object* sender);
   // Closes without asking: posts the will-close notification, hides the
-  // window and takes it out of the application.
+  // window and takes it out of the application (which may post the resign
+  // notifications). From then on the delegate receives none of the window's
+  // notifications.
   void close();
 
   // Not retained; a delegate that is gone reads as none. The delegate
   // receives the window's own notifications through the delegate methods it
-  // answers (windowDidResize:, windowWillClose:...).
+  // answers (windowDidResize:, windowWillClose:...) until the window closes;
+  // a delegate set on a closed window receives none.
   [[nodiscard]] Object* delegate() const;
   void setDelegate(Object* delegate);
 

@@ -1,5 +1,7 @@
 #include "plugin/static_state.h"
 
+#include <algorithm>
+
 #include "compose/close_delegate.h"
 
 namespace tovik {
@@ -27,6 +29,14 @@ std::unordered_map<const String*, IMP>& priorHitTestImplementations() {
 std::unordered_map<std::string, Ref<ComposeWindowCloseDelegate>>& composeCloseDelegates() {
   static auto* delegates = new std::unordered_map<std::string, Ref<ComposeWindowCloseDelegate>>;
   return *delegates;
+}
+
+bool WindowIdentitySet::insert(const Weak<Object>& window) {
+  if (entries_.size() >= pruneAt_) {
+    std::erase_if(entries_, [](const Weak<Object>& entry) { return entry.expired(); });
+    pruneAt_ = std::max(kFirstPrune, 2 * entries_.size());
+  }
+  return entries_.insert(window).second;
 }
 
 WindowIdentitySet& fullscreenObservedWindows() {

@@ -28,8 +28,25 @@ std::unordered_map<const String*, IMP>& priorHitTestImplementations();
 
 // The windows whose full-screen transitions the plug-in observes. Entries
 // are weak and ordered by the object they belong to, not by address, so a
-// new window that takes a freed window's address is a new entry.
-using WindowIdentitySet = std::set<Weak<Object>, std::owner_less<Weak<Object>>>;
+// new window that takes a freed window's address is a new entry. The entries
+// of windows that are gone are dropped as the set grows, whenever it has
+// doubled since they last were, so the set stays within a constant factor
+// of the observed windows still alive.
+class WindowIdentitySet {
+ public:
+  // Adds the window's entry; false when it has one already.
+  bool insert(const Weak<Object>& window);
+  [[nodiscard]] bool contains(const Weak<Object>& window) const {
+    return entries_.contains(window);
+  }
+  // Entries, including those of windows gone since the last drop.
+  [[nodiscard]] std::size_t size() const { return entries_.size(); }
+
+ private:
+  static constexpr std::size_t kFirstPrune = 32;
+  std::set<Weak<Object>, std::owner_less<Weak<Object>>> entries_;
+  std::size_t pruneAt_ = kFirstPrune;
+};
 WindowIdentitySet& fullscreenObservedWindows();
 
 // The compose windows' close delegates, by window identifier (its NFC form).

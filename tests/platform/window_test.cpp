@@ -138,34 +138,5 @@ TEST_F(WindowTest, ReplacingTheDelegateSilencesThePreviousOne) {
   EXPECT_FALSE(window->isVisible());
 }
 
-TEST(NotificationCenter, DeliversInRegistrationOrderAndSkipsGoneObservers) {
-  static std::vector<std::string>* log = nullptr;
-  std::vector<std::string> heard;
-  log = &heard;
-  Class* cls = objc_allocateClassPair(Object::runtimeClass(), "CenterTestObserver");
-  addMethod(cls, "first:", [](Object*, Notification*) { log->emplace_back("first"); });
-  addMethod(cls, "second:", [](Object*, Notification* n) {
-    log->push_back("second " + n->name()->utf8());
-  });
-  NotificationCenter* center = NotificationCenter::defaultCenter();
-  auto a = class_createInstance(cls);
-  auto b = class_createInstance(cls);
-  auto sender = class_createInstance(Object::runtimeClass());
-  auto stranger = class_createInstance(Object::runtimeClass());
-  center->addObserver(b.get(), sel_registerName("second:"), nullptr, sender.get());
-  center->addObserver(a.get(), sel_registerName("first:"), str("Ping").get(), nullptr);
-
-  center->postNotificationName(str("Ping").get(), sender.get());
-  center->postNotificationName(str("Pong").get(), stranger.get());
-  EXPECT_EQ(heard, (std::vector<std::string>{"second Ping", "first"}));
-
-  heard.clear();
-  b.reset();  // not retained: a gone observer is skipped
-  center->removeObserver(a.get());
-  center->postNotificationName(str("Ping").get(), sender.get());
-  EXPECT_TRUE(heard.empty());
-  log = nullptr;
-}
-
 }  // namespace
 }  // namespace tovik
