@@ -84,9 +84,14 @@ void installTitlebarHitTesting(Window* window) {
   // A class's name decides once: a class is looked at again only while its
   // replacement has not been made.
   auto& settled = titlebarWalkSettledClasses();
+  const Class* lastSettled = nullptr;  // neighbours are mostly of one class
   for (View* view : collectDescendantViews(frameView)) {
     Class* cls = view->isa();
-    if (settled.contains(cls)) continue;
+    if (cls == lastSettled) continue;
+    if (settled.contains(cls)) {
+      lastSettled = cls;
+      continue;
+    }
     const std::string& name = NSStringFromClass(cls)->utf8();
     if (containsIgnoringASCIICase(name, "titlebar") || containsIgnoringASCIICase(name, "toolbar")) {
       overrideHitTest(cls);
