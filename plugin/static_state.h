@@ -28,6 +28,7 @@ class IdentifierSet {
   [[nodiscard]] bool empty() const { return keys_.empty(); }
   [[nodiscard]] std::size_t size() const { return keys_.size(); }
   [[nodiscard]] std::uint64_t generation() const { return generation_; }
+  [[nodiscard]] const std::unordered_set<std::string>& keys() const { return keys_; }
 
  private:
   std::unordered_set<std::string> keys_;
