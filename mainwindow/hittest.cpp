@@ -34,11 +34,27 @@ struct ActiveHitTest {
   const Object* receiver;
   const Class* entryClass;
   const ActiveHitTest* outer;
+  std::uint64_t outerFilter;
 };
-thread_local const ActiveHitTest* innermostHitTest = nullptr;
+// The innermost entry, and a filter of one bit per active receiver (a hash
+// of its address): a receiver whose bit is clear is active nowhere, which
+// spares the walk for nearly every view of a search.
+struct ActiveHitTests {
+  const ActiveHitTest* innermost = nullptr;
+  std::uint64_t filter = 0;
+};
+thread_local ActiveHitTests activeHitTests;
+
+std::uint64_t filterBit(const Object* receiver) {
+  return std::uint64_t{1} << ((reinterpret_cast<std::uintptr_t>(receiver) *
+                               0x9E3779B97F4A7C15ULL) >>
+                              58U);
+}
 
 bool inUse(const Object* receiver, const Class* cls) {
-  for (const ActiveHitTest* active = innermostHitTest; active != nullptr; active = active->outer) {
+  if ((activeHitTests.filter & filterBit(receiver)) == 0) return false;
+  for (const ActiveHitTest* active = activeHitTests.innermost; active != nullptr;
+       active = active->outer) {
     if (active->receiver == receiver && active->entryClass == cls) return true;
   }
   return false;
@@ -46,10 +62,15 @@ bool inUse(const Object* receiver, const Class* cls) {
 
 class ActiveScope {
  public:
-  ActiveScope(const Object* receiver, const Class* cls) : entry_{receiver, cls, innermostHitTest} {
-    innermostHitTest = &entry_;
+  ActiveScope(const Object* receiver, const Class* cls)
+      : entry_{receiver, cls, activeHitTests.innermost, activeHitTests.filter} {
+    activeHitTests.innermost = &entry_;
+    activeHitTests.filter |= filterBit(receiver);
   }
-  ~ActiveScope() { innermostHitTest = entry_.outer; }
+  ~ActiveScope() {
+    activeHitTests.innermost = entry_.outer;
+    activeHitTests.filter = entry_.outerFilter;
+  }
   ActiveScope(const ActiveScope&) = delete;
   ActiveScope& operator=(const ActiveScope&) = delete;
 
@@ -81,11 +102,23 @@ void installTitlebarHitTesting(Window* window) {
   View* content = window != nullptr ? window->contentView() : nullptr;
   View* frameView = content != nullptr ? content->superview() : nullptr;
   if (frameView == nullptr) return;
+  // A class's name decides once: a class is looked at again only while its
+  // replacement has not been made.
+  auto& settled = titlebarWalkSettledClasses();
+  const Class* lastSettled = nullptr;  // neighbours are mostly of one class
   for (View* view : collectDescendantViews(frameView)) {
-    const std::string& name = NSStringFromClass(view->isa())->utf8();
-    if (containsIgnoringASCIICase(name, "titlebar") || containsIgnoringASCIICase(name, "toolbar")) {
-      overrideHitTest(view->isa());
+    Class* cls = view->isa();
+    if (cls == lastSettled) continue;
+    if (settled.contains(cls)) {
+      lastSettled = cls;
+      continue;
     }
+    const std::string& name = NSStringFromClass(cls)->utf8();
+    if (containsIgnoringASCIICase(name, "titlebar") || containsIgnoringASCIICase(name, "toolbar")) {
+      overrideHitTest(cls);
+      if (!hitTestOverriddenClassNames().contains(cls)) continue;
+    }
+    settled.insert(cls);
   }
 }
 
@@ -93,8 +126,7 @@ void overrideHitTest(Class* cls) {
   // Only views are hit-tested; a class outside NSView is never replaced, so
   // every receiver of the replacement is a view.
   if (cls == nullptr || !cls->isSubclassOf(View::runtimeClass())) return;
-  const String* name = NSStringFromClass(cls);
-  if (hitTestOverriddenClassNames().contains(name)) return;
+  if (hitTestOverriddenClassNames().contains(cls)) return;
   const Method* base = class_getInstanceMethod(View::runtimeClass(), kHitTest);
   const char* types = method_getTypeEncoding(base);
   if (base == nullptr || types == nullptr) return;  // tried again on a later call
@@ -107,79 +139,101 @@ void overrideHitTest(Class* cls) {
   }
 
   auto& priors = priorHitTestImplementations();
-  if (IMP current = class_getMethodImplementation(cls, kHitTest); current != nullptr) {
-    priors.insert_or_assign(name, current);
+  const IMP current = class_getMethodImplementation(cls, kHitTest);
+  if (current != nullptr) {
+    priors.insert_or_assign(cls, current);
   } else {
-    priors.erase(name);
+    priors.erase(cls);
   }
-  // The block does not receive the selector, so it carries hitTest: itself.
+  // The block does not receive the selector, so it carries hitTest: itself,
+  // and with it the class it replaces and that class's prior implementation:
+  // an instance of exactly that class needs no table.
   IMP replacement = imp_implementationWithBlock(makeBlock<Ref<Object>(Object*, CGPoint)>(
-      [sel = kHitTest](Object* self, CGPoint point) { return titlebarHitTest(self, sel, point); }));
+      [carrier = HitTestReplacement{cls, current, kHitTest}](Object* self, CGPoint point) {
+        return titlebarHitTest(self, point, carrier);
+      }));
   if (!class_addMethod(cls, kHitTest, replacement, types)) {
     if (Method* own = class_getInstanceMethod(cls, kHitTest))
       method_setImplementation(own, replacement);
   }
-  hitTestOverriddenClassNames().insert(name);
+  hitTestOverriddenClassNames().insert(cls);
 }
 
-Ref<Object> titlebarHitTest(Object* receiver, SEL sel, CGPoint point) {
-  const auto& priors = priorHitTestImplementations();
-  if (receiver == nullptr || priors.empty()) return nullptr;
-  // The receiver's own class, or else its nearest overridden superclass:
-  // one lookup per class level, and a class whose entry already serves this
+Ref<Object> titlebarHitTest(Object* receiver, CGPoint point, const HitTestReplacement& carrier) {
+  if (receiver == nullptr) return nullptr;
+  // The prior implementation of the receiver's own class, or else of its
+  // nearest overridden superclass; a class whose entry already serves this
   // receiver further out is passed over.
+  const Class* entryClass = receiver->isa();
   IMP prior = nullptr;
-  const Class* entryClass = nullptr;
-  for (const Class* cls = receiver->isa(); cls != nullptr; cls = cls->superclass()) {
-    auto it = priors.find(NSStringFromClass(cls));
-    if (it == priors.end() || inUse(receiver, cls)) continue;
-    prior = it->second;
-    entryClass = cls;
-    break;
+  if (entryClass == carrier.cls && !inUse(receiver, entryClass)) {
+    prior = carrier.prior;
+  } else {
+    const auto& priors = priorHitTestImplementations();
+    for (; entryClass != nullptr; entryClass = entryClass->superclass()) {
+      auto it = priors.find(entryClass);
+      if (it == priors.end() || inUse(receiver, entryClass)) continue;
+      prior = it->second;
+      break;
+    }
   }
   if (prior == nullptr) return nullptr;
 
   Ref<Object> hit;
   {
     const ActiveScope active(receiver, entryClass);
-    hit = callImplementation<Ref<Object>>(prior, receiver, sel, point);
+    hit = callImplementation<Ref<Object>>(prior, receiver, carrier.sel, point);
   }
   if (hit == nullptr) return nullptr;
   Window* window = static_cast<View*>(receiver)->window();
-  if (window == nullptr) return hit;
-  const String* identifier = window->identifier();
-  if (identifier == nullptr) return hit;
-  if (!configuredMainWindowIdentifiers().contains(identifierKey(*identifier))) return hit;
-  return isStandardWindowButtonView(hit.get(), static_cast<View*>(receiver)->window()) ? hit
-                                                                                       : nullptr;
+  if (window == nullptr || !isConfiguredMainWindow(window)) return hit;
+  return isStandardWindowButtonView(hit.get(), window) ? hit : nullptr;
+}
+
+bool isConfiguredMainWindow(const Window* window) {
+  String* identifier = window->identifier();
+  if (identifier == nullptr) return false;
+  // The last answer holds while the window carries the same identifier
+  // object (strings do not change; the answer keeps it alive, so no other
+  // string takes its address) and the set is unchanged.
+  struct Answer {
+    Ref<String> identifier;
+    std::uint64_t generation = 0;
+    bool configured = false;
+  };
+  thread_local Answer last;
+  static const IdentifierSet& configured = configuredMainWindowIdentifiers();
+  if (last.identifier.get() != identifier || last.generation != configured.generation()) {
+    last.identifier = identifier->retainAs<String>();
+    last.generation = configured.generation();
+    last.configured = configured.contains(identifierKey(*identifier));
+  }
+  return last.configured;
 }
 
 bool isStandardWindowButtonView(Object* view, Window* window) {
   if (window == nullptr || view == nullptr) return false;
-  std::array<View*, 3> buttons{};
-  std::size_t count = 0;
-  for (const std::int64_t kind :
-       {NSWindowCloseButton, NSWindowMiniaturizeButton, NSWindowZoomButton}) {
-    if (View* button = window->standardWindowButton(kind)) buttons.at(count++) = button;
-  }
-  const auto isButton = [&](const Object* candidate) {
-    return std::find(buttons.begin(), buttons.begin() + static_cast<std::ptrdiff_t>(count),
-                     candidate) != buttons.begin() + static_cast<std::ptrdiff_t>(count);
+  const std::array<View*, 3> buttons{window->standardWindowButton(NSWindowCloseButton),
+                                     window->standardWindowButton(NSWindowMiniaturizeButton),
+                                     window->standardWindowButton(NSWindowZoomButton)};
+  const auto isButton = [&buttons](const Object* candidate) {
+    return candidate != nullptr &&
+           (candidate == buttons[0] || candidate == buttons[1] || candidate == buttons[2]);
   };
   // isEqual: is identity unless the view's class says otherwise; only then
   // is it asked through the runtime.
   static const SEL isEqualSel = sel_registerName("isEqual:");
   static const IMP identity = class_getMethodImplementation(Object::runtimeClass(), isEqualSel);
   if (class_getMethodImplementation(view->isa(), isEqualSel) != identity) {
-    for (std::size_t i = 0; i < count; ++i) {
-      if (view->isEqual(buttons.at(i))) return true;
+    for (View* button : buttons) {
+      if (button != nullptr && view->isEqual(button)) return true;
     }
   }
   // One walk up from the view meets a button when the view is one or lies
   // inside one.
-  const auto* asView = as<View>(view);
-  if (asView == nullptr) return isButton(view);
-  for (const View* v = asView; v != nullptr; v = v->superview()) {
+  static Class* const viewClass = View::runtimeClass();
+  if (!view->isKindOfClass(viewClass)) return isButton(view);
+  for (const View* v = static_cast<const View*>(view); v != nullptr; v = v->superview()) {
     if (isButton(v)) return true;
   }
   return false;

@@ -147,4 +147,17 @@ constexpr std::string_view encodingOf() {
   return {kEncoding<R, A...>.data(), kEncoding<R, A...>.size() - 1};
 }
 
+// A 64-bit digest of an encoding (FNV-1a), known at compile time, so that a
+// message send checks the method's encoding with one comparison. The runtime
+// refuses two encodings with one digest when it interns them.
+constexpr std::uint64_t encodingDigest(std::string_view encoding) {
+  std::uint64_t digest = 14695981039346656037ULL;
+  for (const char c : encoding) {
+    digest = (digest ^ static_cast<unsigned char>(c)) * 1099511628211ULL;
+  }
+  return digest;
+}
+template <class R, class... A>
+inline constexpr std::uint64_t kEncodingDigest = encodingDigest(encodingOf<R, A...>());
+
 }  // namespace tovik

@@ -185,7 +185,7 @@ struct BlockTrampoline {
 template <class R, class... A>
 IMP imp_implementationWithBlock(const Ref<Block<R(Object*, A...)>>& block) {
   auto imp = std::make_unique<Imp>(
-      Imp{detail::signatureId<R, A...>(),
+      Imp{detail::signatureId<R, A...>(), kEncodingDigest<R, A...>,
           reinterpret_cast<ErasedFunction>(&detail::BlockTrampoline<R, A...>::call), block});
   return retainImp(std::move(imp));
 }

@@ -19,6 +19,10 @@ MainQueue& MainQueue::main() {
 
 DispatchTime MainQueue::now() const {
   std::lock_guard lock(mutex_);
+  return nowLocked();
+}
+
+DispatchTime MainQueue::nowLocked() const {
   if (clock_ != nullptr) return clock_->now();
   return {std::chrono::duration_cast<Duration>(std::chrono::steady_clock::now() - kProcessStart)};
 }
@@ -28,15 +32,22 @@ void MainQueue::useClock(ManualClock* clock) {
   clock_ = clock;
 }
 
-void MainQueue::async(Work work) { enqueue(now(), std::move(work)); }
+void MainQueue::async(Work work) { enqueue(std::nullopt, std::move(work)); }
 
 void MainQueue::asyncAfter(DispatchTime deadline, Work work) { enqueue(deadline, std::move(work)); }
 
-void MainQueue::enqueue(DispatchTime deadline, Work work) {
+void MainQueue::enqueue(std::optional<DispatchTime> deadline, Work work) {
   if (!work) return;
   {
     std::lock_guard lock(mutex_);
-    items_.emplace(Key{deadline, nextSequence_++}, std::move(work));
+    const Key key{deadline.value_or(nowLocked()), nextSequence_++};
+    // In the FIFO only while it keeps key order (a manual clock may have
+    // been set back, and delayed items may come due now or earlier).
+    if (!deadline.has_value() && (ready_.empty() || ready_.back().first.deadline <= key.deadline)) {
+      ready_.emplace_back(key, std::move(work));
+    } else {
+      delayed_.emplace(key, std::move(work));
+    }
   }
   wake_.notify_all();
 }
@@ -55,15 +66,27 @@ bool MainQueue::isMainThread() const {
 
 std::size_t MainQueue::pendingCount() const {
   std::lock_guard lock(mutex_);
-  return items_.size();
+  return ready_.size() + delayed_.size();
+}
+
+std::optional<MainQueue::Key> MainQueue::firstKeyLocked() const {
+  if (ready_.empty() && delayed_.empty()) return std::nullopt;
+  if (delayed_.empty()) return ready_.front().first;
+  if (ready_.empty()) return delayed_.begin()->first;
+  return std::min(ready_.front().first, delayed_.begin()->first);
 }
 
 bool MainQueue::takeDue(DispatchTime limit, Work& out) {
   std::lock_guard lock(mutex_);
-  if (items_.empty() || items_.begin()->first.deadline > limit) return false;
-  auto node = items_.extract(items_.begin());
-  if (clock_ != nullptr && clock_->now() < node.key().deadline) clock_->set(node.key().deadline);
-  out = std::move(node.mapped());
+  const std::optional<Key> first = firstKeyLocked();
+  if (!first.has_value() || first->deadline > limit) return false;
+  if (clock_ != nullptr && clock_->now() < first->deadline) clock_->set(first->deadline);
+  if (!ready_.empty() && ready_.front().first == *first) {
+    out = std::move(ready_.front().second);
+    ready_.pop_front();
+  } else {
+    out = std::move(delayed_.extract(delayed_.begin()).mapped());
+  }
   return true;
 }
 
@@ -100,7 +123,9 @@ std::size_t MainQueue::runUntil(DispatchTime deadline) {
     }
     if (current >= deadline) return ran;
     DispatchTime wakeAt = deadline;
-    if (!items_.empty()) wakeAt = std::min(wakeAt, items_.begin()->first.deadline);
+    if (const std::optional<Key> first = firstKeyLocked()) {
+      wakeAt = std::min(wakeAt, first->deadline);
+    }
     wake_.wait_until(lock, kProcessStart + wakeAt.sinceStart);
   }
 }
@@ -122,8 +147,8 @@ void MainQueue::run() {
     }
     std::unique_lock lock(mutex_);
     if (stopRequested_) continue;
-    if (!items_.empty() && clock_ == nullptr) {
-      wake_.wait_until(lock, kProcessStart + items_.begin()->first.deadline.sinceStart);
+    if (const std::optional<Key> first = firstKeyLocked(); first.has_value() && clock_ == nullptr) {
+      wake_.wait_until(lock, kProcessStart + first->deadline.sinceStart);
     } else {
       // Nothing queued, or a manual clock, which does not move by itself:
       // wait for new work or stop.

@@ -3,9 +3,11 @@
 #include <chrono>
 #include <condition_variable>
 #include <cstdint>
+#include <deque>
 #include <functional>
 #include <map>
 #include <mutex>
+#include <optional>
 #include <thread>
 #include <utility>
 
@@ -78,14 +80,22 @@ class MainQueue {
     friend auto operator<=>(const Key&, const Key&) = default;
   };
 
-  void enqueue(DispatchTime deadline, Work work);
+  // Queues `work` at `deadline`, or at the queue's present time when none.
+  void enqueue(std::optional<DispatchTime> deadline, Work work);
   void claimMainThread();
+  [[nodiscard]] DispatchTime nowLocked() const;
+  // The key of the item that runs first; none when nothing is queued.
+  [[nodiscard]] std::optional<Key> firstKeyLocked() const;
   // Takes the first item if it is due by `limit`.
   bool takeDue(DispatchTime limit, Work& out);
 
   mutable std::mutex mutex_;
   std::condition_variable wake_;
-  std::map<Key, Work> items_;
+  // Items due at their submission come in key order already, so they wait
+  // in a plain FIFO; delayed items are kept sorted. The first item is the
+  // earlier of the two fronts.
+  std::deque<std::pair<Key, Work>> ready_;
+  std::map<Key, Work> delayed_;
   std::uint64_t nextSequence_ = 0;
   ManualClock* clock_ = nullptr;
   std::thread::id mainThread_;

@@ -21,8 +21,6 @@ Class* Object::runtimeClass() {
   return cls;
 }
 
-bool Object::isKindOfClass(const Class* cls) const { return isa_->isSubclassOf(cls); }
-
 bool Object::respondsToSelector(SEL sel) const { return class_respondsToSelector(isa_, sel); }
 
 bool Object::isEqual(Object* other) {

@@ -29,7 +29,7 @@ class Object : public std::enable_shared_from_this<Object> {
     return std::static_pointer_cast<T>(shared_from_this());
   }
 
-  [[nodiscard]] bool isKindOfClass(const Class* cls) const;
+  [[nodiscard]] bool isKindOfClass(const Class* cls) const;  // inline in runtime.h
   [[nodiscard]] bool respondsToSelector(SEL sel) const;
   bool isEqual(Object* other);
 

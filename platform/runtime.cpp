@@ -11,15 +11,7 @@
 
 namespace tovik {
 
-// A per-class cache of resolved selectors: an immutable open-addressing
-// table, replaced as a whole when it grows. Readers take no lock; replaced
-// tables are kept until the process ends, so a reader never meets a freed one.
-struct MethodCache {
-  std::uint64_t generation;
-  std::size_t mask;
-  std::size_t used;
-  std::vector<std::pair<SEL, Method*>> slots;
-};
+std::atomic<std::uint64_t> gMethodTableGeneration{1};
 
 namespace {
 
@@ -27,21 +19,16 @@ struct RuntimeState {
   std::shared_mutex mutex;
   std::unordered_map<std::string, std::unique_ptr<Selector>> selectors;
   std::unordered_set<std::string> encodings;
+  std::unordered_map<std::uint64_t, const char*> encodingDigests;
   std::unordered_map<std::string, Class*> registry;
   std::vector<std::unique_ptr<Class>> classes;
   std::vector<std::unique_ptr<const MethodCache>> retiredCaches;
   std::vector<std::unique_ptr<Imp>> imps;
-  // Bumped when a class gains a method: every cache made before is stale.
-  std::atomic<std::uint64_t> generation{1};
 };
 
 RuntimeState& state() {
   static auto* runtime = new RuntimeState;
   return *runtime;
-}
-
-std::size_t slotOf(SEL sel, std::size_t mask) {
-  return (reinterpret_cast<std::uintptr_t>(sel) >> 4U) & mask;
 }
 
 std::string describe(const Object* receiver, SEL sel) {
@@ -69,7 +56,14 @@ SEL sel_registerName(std::string_view name) {
 const char* internEncoding(std::string_view encoding) {
   auto& rt = state();
   std::unique_lock lock(rt.mutex);
-  return rt.encodings.emplace(encoding).first->c_str();
+  const char* interned = rt.encodings.emplace(encoding).first->c_str();
+  // Sends compare digests, so two encodings must never share one.
+  auto [it, added] = rt.encodingDigests.try_emplace(encodingDigest(encoding), interned);
+  if (!added && it->second != interned) {
+    throw PlatformError(std::string("the encodings '") + it->second + "' and '" + interned +
+                        "' have the same digest");
+  }
+  return interned;
 }
 
 IMP retainImp(std::unique_ptr<Imp> imp) {
@@ -80,20 +74,19 @@ IMP retainImp(std::unique_ptr<Imp> imp) {
 }
 
 Class::Class(std::string_view name, Class* superclass, InstanceFactory factory)
-    : name_(name), superclass_(superclass), factory_(factory) {}
+    : name_(name),
+      superclass_(superclass),
+      depth_(superclass != nullptr ? superclass->depth_ + 1 : 0),
+      factory_(factory) {
+  if (superclass != nullptr) ancestors_ = superclass->ancestors_;
+  ancestors_.push_back(this);
+}
 
 Class::~Class() = default;
 
 String* Class::nameString() const {
   std::call_once(nameOnce_, [this] { nameString_ = String::make(name_); });
   return nameString_.get();
-}
-
-bool Class::isSubclassOf(const Class* other) const {
-  for (const Class* c = this; c != nullptr; c = c->superclass_) {
-    if (c == other) return true;
-  }
-  return false;
 }
 
 Method* Class::ownMethod(SEL sel) const {
@@ -103,18 +96,6 @@ Method* Class::ownMethod(SEL sel) const {
   return nullptr;
 }
 
-Method* Class::lookup(SEL sel) const {
-  const MethodCache* cache = cache_.load(std::memory_order_acquire);
-  if (cache != nullptr && cache->generation == state().generation.load(std::memory_order_acquire)) {
-    for (std::size_t i = slotOf(sel, cache->mask);; i = (i + 1) & cache->mask) {
-      const auto& slot = cache->slots[i];
-      if (slot.first == sel) return slot.second;
-      if (slot.first == nullptr) break;
-    }
-  }
-  return resolveSlow(sel);
-}
-
 Method* Class::resolveSlow(SEL sel) const {
   auto& rt = state();
   std::unique_lock lock(rt.mutex);
@@ -122,7 +103,7 @@ Method* Class::resolveSlow(SEL sel) const {
   for (const Class* c = this; c != nullptr && found == nullptr; c = c->superclass_) {
     found = c->ownMethod(sel);
   }
-  const std::uint64_t generation = rt.generation.load(std::memory_order_acquire);
+  const std::uint64_t generation = gMethodTableGeneration.load(std::memory_order_acquire);
   const MethodCache* old = cache_.load(std::memory_order_acquire);
   auto fresh = std::make_unique<MethodCache>();
   fresh->generation = generation;
@@ -227,7 +208,7 @@ bool class_addMethod(Class* cls, SEL sel, IMP imp, const char* types) {
   std::unique_lock lock(rt.mutex);
   if (cls->ownMethod(sel) != nullptr) return false;
   cls->methods_.push_back(std::make_unique<Method>(sel, imp));
-  rt.generation.fetch_add(1, std::memory_order_acq_rel);
+  gMethodTableGeneration.fetch_add(1, std::memory_order_acq_rel);
   return true;
 }
 

@@ -44,6 +44,7 @@ using IMP = const Imp*;
 using ErasedFunction = void (*)();
 struct Imp {
   const char* types;
+  std::uint64_t digest;  // encodingDigest(types)
   ErasedFunction fn;
   Ref<BlockBase> block;  // the block of a block-made implementation
 };
@@ -61,7 +62,19 @@ class Method {
   std::atomic<IMP> imp_;
 };
 
-struct MethodCache;
+// A per-class cache of resolved selectors: an immutable open-addressing
+// table, replaced as a whole when it grows. Readers take no lock; replaced
+// tables are kept until the process ends, so a reader never meets a freed one.
+struct MethodCache {
+  std::uint64_t generation;
+  std::size_t mask;
+  std::size_t used;
+  std::vector<std::pair<SEL, Method*>> slots;
+};
+
+// Bumped when any class gains a method: every cache made before is stale.
+extern std::atomic<std::uint64_t> gMethodTableGeneration;
+
 using InstanceFactory = Ref<Object> (*)(Class*);
 
 class Class {
@@ -75,12 +88,32 @@ class Class {
   // The interned name string: one String per class, for the life of the process.
   [[nodiscard]] String* nameString() const;
   [[nodiscard]] Class* superclass() const { return superclass_; }
-  [[nodiscard]] bool isSubclassOf(const Class* other) const;
+  // Constant time: a class and its ancestors are listed root first, so
+  // `other` is an ancestor exactly when it sits at its own depth there.
+  [[nodiscard]] bool isSubclassOf(const Class* other) const {
+    return other != nullptr && other->depth_ < ancestors_.size() &&
+           ancestors_[other->depth_] == other;
+  }
 
   // The method the class itself defines for `sel`, not an inherited one.
   [[nodiscard]] Method* ownMethod(SEL sel) const;
-  // Resolves `sel` along the superclass chain; cached per class.
-  [[nodiscard]] Method* lookup(SEL sel) const;
+  // Resolves `sel` along the superclass chain; cached per class. The cache
+  // is probed inline, as every message send does it.
+  [[nodiscard]] Method* lookup(SEL sel) const {
+    const MethodCache* cache = cache_.load(std::memory_order_acquire);
+    if (cache != nullptr &&
+        cache->generation == gMethodTableGeneration.load(std::memory_order_acquire)) {
+      for (std::size_t i = slotOf(sel, cache->mask);; i = (i + 1) & cache->mask) {
+        const auto& slot = cache->slots[i];
+        if (slot.first == sel) return slot.second;
+        if (slot.first == nullptr) break;
+      }
+    }
+    return resolveSlow(sel);
+  }
+  static std::size_t slotOf(SEL sel, std::size_t mask) {
+    return (reinterpret_cast<std::uintptr_t>(sel) >> 4U) & mask;
+  }
 
  private:
   friend bool class_addMethod(Class*, SEL, IMP, const char*);
@@ -93,10 +126,14 @@ class Class {
   mutable std::once_flag nameOnce_;
   mutable Ref<String> nameString_;
   Class* superclass_;
+  std::size_t depth_;                    // 0 for a root class
+  std::vector<const Class*> ancestors_;  // root first, ending with this class
   InstanceFactory factory_;
   std::vector<std::unique_ptr<Method>> methods_;  // in order of addition
   mutable std::atomic<const MethodCache*> cache_{nullptr};
 };
+
+inline bool Object::isKindOfClass(const Class* cls) const { return isa_->isSubclassOf(cls); }
 
 // ---- Runtime functions, with the platform's semantics ----
 
@@ -176,6 +213,7 @@ struct SignatureOf;
 template <class R, class... A>
 struct SignatureOf<R, std::tuple<A...>> {
   static const char* id() { return signatureId<R, A...>(); }
+  static constexpr std::uint64_t kDigest = kEncodingDigest<R, A...>;
 };
 
 template <class F>
@@ -211,6 +249,7 @@ IMP makeImp(F /*body*/) {
   using Self = typename Traits::Receiver;
   using Tr = detail::Trampoline<F, R, Self, typename Traits::Args>;
   static const Imp imp{detail::SignatureOf<R, typename Traits::Args>::id(),
+                       detail::SignatureOf<R, typename Traits::Args>::kDigest,
                        reinterpret_cast<ErasedFunction>(&Tr::call), nullptr};
   return &imp;
 }
@@ -228,13 +267,22 @@ void addMethod(Class* cls, std::string_view selector, F body) {
 template <class R, class... A>
 R callImplementation(IMP imp, Object* receiver, SEL sel, A... args) {
   using CR = Canonical<R>;
-  const char* sent = detail::signatureId<R, A...>();
-  if (imp->types != sent) throwEncodingMismatch(receiver, sel, imp->types, sent);
+  if (imp->digest != kEncodingDigest<R, A...>) {
+    throwEncodingMismatch(receiver, sel, imp->types, detail::signatureId<R, A...>());
+  }
   auto fn = reinterpret_cast<CR (*)(IMP, Object*, SEL, Canonical<A>...)>(imp->fn);
   if constexpr (std::is_same_v<R, void>) {
     fn(imp, receiver, sel, static_cast<Canonical<A>>(args)...);
   } else if constexpr (detail::IsRef<R>::value) {
-    return as<typename R::element_type>(fn(imp, receiver, sel, static_cast<Canonical<A>>(args)...));
+    using T = typename R::element_type;
+    Ref<Object> result = fn(imp, receiver, sel, static_cast<Canonical<A>>(args)...);
+    if constexpr (std::is_same_v<T, Object>) {
+      return result;
+    } else {
+      // Moved, not copied: the answer changes hands without touching its count.
+      return as<T>(result.get()) != nullptr ? std::static_pointer_cast<T>(std::move(result))
+                                            : nullptr;
+    }
   } else {
     return fn(imp, receiver, sel, static_cast<Canonical<A>>(args)...);
   }

@@ -1,6 +1,7 @@
 #include "platform/view.h"
 
 #include <algorithm>
+#include <memory>
 
 #include "platform/window.h"
 
@@ -8,6 +9,45 @@ namespace tovik {
 
 namespace {
 const SEL kHitTest = sel_registerName("hitTest:");
+
+// While a hit search runs on this thread, a view taken out of a tree is
+// kept here rather than freed, so the search, which holds no reference to
+// the views it passes through, never meets a freed view even when a
+// hitTest: changes the tree it is searched in. The kept views go when the
+// outermost search ends. Plain pointers keep the common path to one counter,
+// in the thread's static block (this library is loaded with the process).
+[[gnu::tls_model("initial-exec")]] thread_local std::size_t hitSearchDepth = 0;
+[[gnu::tls_model("initial-exec")]] thread_local std::vector<Ref<View>>* viewsDetachedDuringSearch =
+    nullptr;
+
+// One level of a hit search; the outermost also holds the view it started
+// from, the root of everything the search can reach.
+class HitSearchScope {
+ public:
+  explicit HitSearchScope(View* view) {
+    if (hitSearchDepth++ == 0) root_ = view->retainAs<View>();
+  }
+  ~HitSearchScope() {
+    if (--hitSearchDepth != 0) return;
+    // Released after the search: a freed view may start a search of its own.
+    std::unique_ptr<std::vector<Ref<View>>> detached(viewsDetachedDuringSearch);
+    viewsDetachedDuringSearch = nullptr;
+  }
+  HitSearchScope(const HitSearchScope&) = delete;
+  HitSearchScope& operator=(const HitSearchScope&) = delete;
+
+ private:
+  Ref<View> root_;
+};
+
+void keepUntilSearchEnds(Ref<View> view) {
+  if (hitSearchDepth == 0) return;
+  if (viewsDetachedDuringSearch == nullptr) {
+    viewsDetachedDuringSearch =
+        new std::vector<Ref<View>>;  // NOLINT(cppcoreguidelines-owning-memory)
+  }
+  viewsDetachedDuringSearch->push_back(std::move(view));
+}
 }  // namespace
 
 Class* View::runtimeClass() {
@@ -106,6 +146,7 @@ void View::removeFromSuperview() {
   std::erase_if(parent->subviews_, [this](const Ref<View>& sub) { return sub.get() == this; });
   superview_ = nullptr;
   setWindow(nullptr);
+  keepUntilSearchEnds(std::move(kept));
 }
 
 bool View::isDescendantOf(const View* view) const {
@@ -149,16 +190,15 @@ Ref<View> View::hitTest(CGPoint pointInSuperview) {
 
 Ref<View> defaultHitTest(View* view, CGPoint pointInSuperview) {
   if (view->isHidden() || !view->frame().contains(pointInSuperview)) return nullptr;
+  const HitSearchScope search(view);
   const CGPoint local{pointInSuperview.x - view->frame().origin.x,
                       pointInSuperview.y - view->frame().origin.y};
-  // By index, holding each subview while it answers: a view's hitTest: may
-  // change the tree it is searched in.
+  // By index, re-checked at each step: a view's hitTest: may change the list
+  // it is found in.
   const std::vector<Ref<View>>& subviews = view->subviews();
   for (std::size_t i = subviews.size(); i-- > 0;) {
     if (i >= subviews.size()) continue;
-    // A copy, not a reference: it keeps the subview alive while it answers.
-    const Ref<View> sub = subviews[i];  // NOLINT(performance-unnecessary-copy-initialization)
-    if (Ref<View> hit = sub->hitTest(local)) return hit;
+    if (Ref<View> hit = subviews[i]->hitTest(local)) return hit;
   }
   return view->retainAs<View>();
 }

@@ -136,7 +136,11 @@ class Window : public Object {
   void setContentView(View* view);
   // The button of a kind (NSWindowCloseButton...); none for a window without
   // a titlebar and once the host has taken the button out of the window.
-  [[nodiscard]] View* standardWindowButton(std::int64_t kind) const;
+  [[nodiscard]] View* standardWindowButton(std::int64_t kind) const {
+    if (kind < 0 || kind >= static_cast<std::int64_t>(buttons_.size())) return nullptr;
+    View* button = buttons_.at(static_cast<std::size_t>(kind)).get();
+    return button != nullptr && button->window() == this ? button : nullptr;
+  }
 
   // A mouse-down at a point in window coordinates: the frame view's hitTest:
   // through the runtime finds the view the click reaches, which is answered

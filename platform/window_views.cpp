@@ -169,12 +169,6 @@ void Window::setContentView(View* view) {
   layoutViews();
 }
 
-View* Window::standardWindowButton(std::int64_t kind) const {
-  if (kind < 0 || kind >= static_cast<std::int64_t>(buttons_.size())) return nullptr;
-  View* button = buttons_.at(static_cast<std::size_t>(kind)).get();
-  return button != nullptr && button->window() == this ? button : nullptr;
-}
-
 void Window::setToolbarStyle(std::int64_t style) {
   toolbarStyle_ = style;
   layoutViews();

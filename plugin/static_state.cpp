@@ -6,8 +6,8 @@
 
 namespace tovik {
 
-std::unordered_set<std::string>& configuredMainWindowIdentifiers() {
-  static auto* identifiers = new std::unordered_set<std::string>;
+IdentifierSet& configuredMainWindowIdentifiers() {
+  static auto* identifiers = new IdentifierSet;
   return *identifiers;
 }
 
@@ -16,14 +16,19 @@ String* anchorItemIdentifier() {
   return identifier->get();
 }
 
-std::unordered_set<const String*>& hitTestOverriddenClassNames() {
-  static auto* names = new std::unordered_set<const String*>;
-  return *names;
+std::unordered_set<const Class*>& hitTestOverriddenClassNames() {
+  static auto* classes = new std::unordered_set<const Class*>;
+  return *classes;
 }
 
-std::unordered_map<const String*, IMP>& priorHitTestImplementations() {
-  static auto* priors = new std::unordered_map<const String*, IMP>;
+std::unordered_map<const Class*, IMP>& priorHitTestImplementations() {
+  static auto* priors = new std::unordered_map<const Class*, IMP>;
   return *priors;
+}
+
+std::unordered_set<const Class*>& titlebarWalkSettledClasses() {
+  static auto* classes = new std::unordered_set<const Class*>;
+  return *classes;
 }
 
 std::unordered_map<std::string, Ref<ComposeWindowCloseDelegate>>& composeCloseDelegates() {

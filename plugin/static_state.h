@@ -1,5 +1,6 @@
 #pragma once
 
+#include <cstdint>
 #include <memory>
 #include <set>
 #include <string>
@@ -12,19 +13,44 @@ namespace tovik {
 
 class ComposeWindowCloseDelegate;
 
+// The identifiers (NFC forms) of the windows configured as main windows.
+// Every change counts a new generation, so a reader may keep an answer for
+// as long as the set and the identifier it asked about stay the same.
+class IdentifierSet {
+ public:
+  [[nodiscard]] bool contains(const std::string& key) const { return keys_.contains(key); }
+  void insert(std::string key) {
+    if (keys_.insert(std::move(key)).second) ++generation_;
+  }
+  void erase(const std::string& key) {
+    if (keys_.erase(key) != 0) ++generation_;
+  }
+  [[nodiscard]] bool empty() const { return keys_.empty(); }
+  [[nodiscard]] std::size_t size() const { return keys_.size(); }
+  [[nodiscard]] std::uint64_t generation() const { return generation_; }
+  [[nodiscard]] const std::unordered_set<std::string>& keys() const { return keys_; }
+
+ private:
+  std::unordered_set<std::string> keys_;
+  std::uint64_t generation_ = 0;
+};
+
 // The plug-in's process-wide state. Each container is created empty on first
 // use, once, even when two threads arrive at once, and is never freed.
-std::unordered_set<std::string>& configuredMainWindowIdentifiers();
+IdentifierSet& configuredMainWindowIdentifiers();
 
 // The identifier of the unified toolbar's only item.
 String* anchorItemIdentifier();
 
 // The view classes whose hitTest: the titlebar hit test has replaced, and
 // the implementation each resolved hitTest: to when it was replaced. Both are
-// keyed by the class's name string as NSStringFromClass returns it: one
-// interned string per class, so a lookup compares no text.
-std::unordered_set<const String*>& hitTestOverriddenClassNames();
-std::unordered_map<const String*, IMP>& priorHitTestImplementations();
+// keyed by the class itself, which stands for its name (NSStringFromClass)
+// without making or comparing any text.
+std::unordered_set<const Class*>& hitTestOverriddenClassNames();
+std::unordered_map<const Class*, IMP>& priorHitTestImplementations();
+// The classes the installation walk need not look at again: those whose
+// names do not call for a replacement, and those already replaced.
+std::unordered_set<const Class*>& titlebarWalkSettledClasses();
 
 // The windows whose full-screen transitions the plug-in observes. Entries
 // are weak and ordered by the object they belong to, not by address, so a

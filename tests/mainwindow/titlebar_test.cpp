@@ -25,7 +25,7 @@ Class* hostClass(const char* name, Class* superclass = View::runtimeClass()) {
 }
 
 bool overridden(const char* name) {
-  return hitTestOverriddenClassNames().contains(NSStringFromClass(objc_getClass(name)));
+  return hitTestOverriddenClassNames().contains(objc_getClass(name));
 }
 
 class TitlebarTest : public ::testing::Test {
@@ -154,13 +154,12 @@ TEST_F(TitlebarTest, ClassesAreMatchedByNameAndOverriddenOnce) {
 
   // A second walk keeps the first prior implementation and the replacement.
   Class* side = objc_getClass("SideTOOLBAR");
-  const String* key = NSStringFromClass(side);
-  const IMP prior = priorHitTestImplementations().at(key);
+  const IMP prior = priorHitTestImplementations().at(side);
   const IMP replacement = class_getMethodImplementation(side, sel_registerName("hitTest:"));
   EXPECT_EQ(prior,
             class_getMethodImplementation(View::runtimeClass(), sel_registerName("hitTest:")));
   installTitlebarHitTesting(window.get());
-  EXPECT_EQ(priorHitTestImplementations().at(key), prior);
+  EXPECT_EQ(priorHitTestImplementations().at(side), prior);
   EXPECT_EQ(class_getMethodImplementation(side, sel_registerName("hitTest:")), replacement);
   EXPECT_EQ(hitTestOverriddenClassNames().size(), 6U);
 
@@ -244,7 +243,7 @@ TEST_F(TitlebarTest, AHostHitTestOfAnotherEncodingIsLeftAloneAndConfigurationGoe
   window->contentView()->addSubview(oddView.get());
   configure("main");
   EXPECT_FALSE(overridden("HostTitlebarOddHitTest"));
-  EXPECT_FALSE(priorHitTestImplementations().contains(NSStringFromClass(odd)));
+  EXPECT_FALSE(priorHitTestImplementations().contains(odd));
   // Everything after the walk still ran: the toolbar, the other classes.
   EXPECT_NE(unifiedToolbar(), nullptr);
   EXPECT_TRUE(overridden("NSTitlebarView"));
