@@ -182,7 +182,11 @@ Ref<Object> titlebarHitTest(Object* receiver, CGPoint point, const HitTestReplac
   Ref<Object> hit;
   {
     const ActiveScope active(receiver, entryClass);
-    hit = callImplementation<Ref<Object>>(prior, receiver, carrier.sel, point);
+    // NSView's own implementation, the usual prior, is run directly.
+    static const IMP viewDefault = defaultHitTestImplementation();
+    hit = prior == viewDefault
+              ? defaultHitTest(static_cast<View*>(receiver), point)
+              : callImplementation<Ref<Object>>(prior, receiver, carrier.sel, point);
   }
   if (hit == nullptr) return nullptr;
   Window* window = static_cast<View*>(receiver)->window();
@@ -194,17 +198,21 @@ bool isConfiguredMainWindow(const Window* window) {
   String* identifier = window->identifier();
   if (identifier == nullptr) return false;
   // The last answer holds while the window carries the same identifier
-  // object (strings do not change; the answer keeps it alive, so no other
-  // string takes its address) and the set is unchanged.
+  // object (strings do not change, and the answer keeps the string alive,
+  // so no other string takes its address) and the set is unchanged.
   struct Answer {
-    Ref<String> identifier;
+    const String* identifier = nullptr;
     std::uint64_t generation = 0;
     bool configured = false;
+    Ref<String>* kept = nullptr;  // one per thread, for the thread's life
   };
   thread_local Answer last;
   static const IdentifierSet& configured = configuredMainWindowIdentifiers();
-  if (last.identifier.get() != identifier || last.generation != configured.generation()) {
-    last.identifier = identifier->retainAs<String>();
+  if (last.identifier != identifier || last.generation != configured.generation()) {
+    if (last.kept == nullptr)
+      last.kept = new Ref<String>;  // NOLINT(cppcoreguidelines-owning-memory)
+    *last.kept = identifier->retainAs<String>();
+    last.identifier = identifier;
     last.generation = configured.generation();
     last.configured = configured.contains(identifierKey(*identifier));
   }

@@ -48,11 +48,18 @@ Ref<T> make(A&&... args) {
   return Ref<T>(new T(T::runtimeClass(), std::forward<A>(args)...));
 }
 
+// T's runtime class, asked of T once.
+template <class T>
+Class* runtimeClassOf() {
+  static Class* const cls = T::runtimeClass();
+  return cls;
+}
+
 // A checked downcast: null when the object is not an instance of T's class.
 template <class T>
-T* as(Object* object) {
-  return object != nullptr && object->isKindOfClass(T::runtimeClass()) ? static_cast<T*>(object)
-                                                                       : nullptr;
+[[gnu::always_inline]] inline T* as(Object* object) {
+  return object != nullptr && object->isKindOfClass(runtimeClassOf<T>()) ? static_cast<T*>(object)
+                                                                         : nullptr;
 }
 template <class T>
 Ref<T> as(const Ref<Object>& object) {

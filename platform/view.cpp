@@ -40,6 +40,24 @@ class HitSearchScope {
   Ref<View> root_;
 };
 
+// NSView's own hitTest:, as a method body.
+constexpr auto kDefaultHitTestBody = [](View* self, CGPoint point) {
+  return defaultHitTest(self, point);
+};
+
+// Sends hitTest: to `view`. When the view's class resolves the selector to
+// NSView's own implementation, that implementation runs without the
+// conversions of a general send; a replaced implementation is sent to as
+// usual, so it takes effect from the next search.
+Ref<View> sendHitTest(View* view, CGPoint point) {
+  static const IMP own = defaultHitTestImplementation();
+  const Method* method = view->isa()->lookup(kHitTest);
+  if (method == nullptr) throwUnrecognizedSelector(view, kHitTest);
+  const IMP imp = method->imp();
+  if (imp == own) return defaultHitTest(view, point);
+  return callImplementation<Ref<View>>(imp, view, kHitTest, point);
+}
+
 void keepUntilSearchEnds(Ref<View> view) {
   if (hitSearchDepth == 0) return;
   if (viewsDetachedDuringSearch == nullptr) {
@@ -85,7 +103,7 @@ Class* View::runtimeClass() {
     addMethod(c, "convertPoint:toView:", [](View* self, CGPoint point, View* view) {
       return self->convertPointToView(point, view);
     });
-    addMethod(c, "hitTest:", [](View* self, CGPoint point) { return defaultHitTest(self, point); });
+    addMethod(c, "hitTest:", kDefaultHitTestBody);
     return c;
   }();
   return cls;
@@ -184,9 +202,9 @@ CGPoint View::convertPointToView(CGPoint point, const View* view) const {
   return {point.x + origin.x, point.y + origin.y};
 }
 
-Ref<View> View::hitTest(CGPoint pointInSuperview) {
-  return send<Ref<View>>(this, kHitTest, pointInSuperview);
-}
+Ref<View> View::hitTest(CGPoint pointInSuperview) { return sendHitTest(this, pointInSuperview); }
+
+IMP defaultHitTestImplementation() { return makeImp(kDefaultHitTestBody); }
 
 Ref<View> defaultHitTest(View* view, CGPoint pointInSuperview) {
   if (view->isHidden() || !view->frame().contains(pointInSuperview)) return nullptr;
@@ -198,7 +216,7 @@ Ref<View> defaultHitTest(View* view, CGPoint pointInSuperview) {
   const std::vector<Ref<View>>& subviews = view->subviews();
   for (std::size_t i = subviews.size(); i-- > 0;) {
     if (i >= subviews.size()) continue;
-    if (Ref<View> hit = subviews[i]->hitTest(local)) return hit;
+    if (Ref<View> hit = sendHitTest(subviews[i].get(), local)) return hit;
   }
   return view->retainAs<View>();
 }

@@ -84,5 +84,8 @@ class View : public Object {
 // frame gives no view; otherwise the subviews are asked from the topmost down,
 // through the runtime, and the first answer wins; otherwise the view itself.
 Ref<View> defaultHitTest(View* view, CGPoint pointInSuperview);
+// The implementation NSView's hitTest: was declared with, which runs
+// defaultHitTest.
+IMP defaultHitTestImplementation();
 
 }  // namespace tovik
