@@ -50,9 +50,16 @@ Ref<ComposeWindowCloseDelegate> ComposeWindowCloseDelegate::make(
 
 Window* ComposeWindowCloseDelegate::servedWindow(Object* candidate) const {
   Window* window = as<Window>(candidate);
-  return window != nullptr && identifiersEqual(window->identifier(), windowIdentifier_.get())
-             ? window
-             : nullptr;
+  if (window == nullptr) return nullptr;
+  const String* identifier = window->identifier();
+  // The same object or the same text is the same identifier (the window
+  // commonly carries the very string it was configured with); only text
+  // that differs needs its canonical form compared.
+  const String* served = windowIdentifier_.get();
+  const bool same =
+      identifier != nullptr && (identifier == served || identifier->isEqualToString(served) ||
+                                identifiersEqual(identifier, served));
+  return same ? window : nullptr;
 }
 
 bool ComposeWindowCloseDelegate::windowShouldClose(Object* window) {
@@ -100,11 +107,13 @@ void saveFrameSize(String* defaultsKey, double width, double height, double mini
   const std::optional<double> storedWidth = storedDimension(width, minimumWidth);
   const std::optional<double> storedHeight = storedDimension(height, minimumHeight);
   if (defaultsKey == nullptr || !storedWidth || !storedHeight) return;
-  UserDefaults::standardUserDefaults()->setObject(
-      Dictionary::make({{"width", Number::withDouble(*storedWidth)},
-                        {"height", Number::withDouble(*storedHeight)}})
-          .get(),
-      defaultsKey->utf8());
+  // Entries made in place, in key order: an initializer list would copy
+  // each key and number once more.
+  Dictionary::Entries record;
+  record.emplace_hint(record.end(), "height", Number::withDouble(*storedHeight));
+  record.emplace_hint(record.end(), "width", Number::withDouble(*storedWidth));
+  UserDefaults::standardUserDefaults()->setObject(Dictionary::make(std::move(record)).get(),
+                                                  defaultsKey->utf8());
 }
 
 }  // namespace tovik

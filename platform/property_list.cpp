@@ -1,6 +1,8 @@
 #include "platform/property_list.h"
 
 #include <algorithm>
+#include <cstdint>
+#include <cstring>
 #include <unordered_map>
 #include <utility>
 
@@ -11,6 +13,62 @@
 namespace tovik {
 
 namespace {
+
+// How many members (the value itself, and each item, key's value and leaf
+// below it) a quick walk visits before it gives up. Kept below the nesting
+// limit, so a walk that finishes cannot have nested past it.
+constexpr int kQuickWalkMembers = 128;
+static_assert(kQuickWalkMembers <= kMaxPropertyListDepth);
+
+// A walk of a small value without memory of what it met: it visits a
+// shared member once per path to it, so it gives up after
+// kQuickWalkMembers members, and the value is then surveyed instead.
+class QuickWalk {
+ public:
+  enum class Verdict { NotPropertyList, InvalidText, Valid, GaveUp };
+
+  Verdict check(const Object* value) {
+    if (!visit(value)) return stopped_;
+    return validText_ ? Verdict::Valid : Verdict::InvalidText;
+  }
+
+ private:
+  // False ends the walk, with the reason in stopped_.
+  bool visit(const Object* object) {
+    if (--budget_ < 0) return stop(Verdict::GaveUp);
+    // NOLINTNEXTLINE(cppcoreguidelines-pro-type-const-cast): as<> takes a mutable pointer
+    auto* member = const_cast<Object*>(object);
+    if (as<Number>(member) != nullptr) return true;
+    if (const auto* string = as<String>(member)) {
+      validText_ = validText_ && isValidText(string->utf8());
+      return true;
+    }
+    if (const auto* dictionary = as<Dictionary>(member)) {
+      for (const auto& [key, item] : dictionary->entries()) {
+        validText_ = validText_ && isValidText(key);
+        if (!visit(item.get())) return false;
+      }
+      return true;
+    }
+    if (const auto* array = as<Array>(member)) {
+      for (const Ref<Object>& item : array->items()) {
+        if (!visit(item.get())) return false;
+      }
+      return true;
+    }
+    if (as<Data>(member) != nullptr || as<Date>(member) != nullptr) return true;
+    return stop(Verdict::NotPropertyList);
+  }
+
+  bool stop(Verdict why) {
+    stopped_ = why;
+    return false;
+  }
+
+  int budget_ = kQuickWalkMembers;
+  bool validText_ = true;
+  Verdict stopped_ = Verdict::Valid;
+};
 
 // Looks at each array and dictionary once, however often it is shared, so
 // a value whose members repeat (as a file's may) costs its distinct parts.
@@ -48,7 +106,7 @@ class Survey {
 
   // Whether every string and key below `object` is valid UTF-8.
   bool validText(Object* object) {
-    if (const auto* string = as<String>(object)) return string->isValidUTF8();
+    if (const auto* string = as<String>(object)) return isValidText(string->utf8());
     if (as<Array>(object) == nullptr && as<Dictionary>(object) == nullptr) return true;
     if (auto it = valid_.find(object); it != valid_.end()) return it->second;
     bool valid = true;
@@ -56,7 +114,7 @@ class Survey {
       for (const Ref<Object>& item : array->items()) valid = valid && validText(item.get());
     } else {
       for (const auto& [key, item] : as<Dictionary>(object)->entries()) {
-        valid = valid && isValidUTF8(key) && validText(item.get());
+        valid = valid && isValidText(key) && validText(item.get());
       }
     }
     valid_.emplace(object, valid);
@@ -101,11 +159,46 @@ class Survey {
 }  // namespace
 
 bool isPropertyListObject(const Object* value) {
+  const QuickWalk::Verdict verdict = QuickWalk().check(value);
+  if (verdict != QuickWalk::Verdict::GaveUp) return verdict != QuickWalk::Verdict::NotPropertyList;
   // NOLINTNEXTLINE(cppcoreguidelines-pro-type-const-cast): as<> takes a mutable pointer
   return Survey().height(const_cast<Object*>(value), 0) >= 0;
 }
 
-Ref<Object> withValidText(const Ref<Object>& value) { return Survey().withValidText(value); }
+Ref<Object> withValidText(const Ref<Object>& value) {
+  if (QuickWalk().check(value.get()) == QuickWalk::Verdict::Valid) return value;
+  return Survey().withValidText(value);
+}
+
+Ref<Object> asValidPropertyList(Object* value) {
+  switch (QuickWalk().check(value)) {
+    case QuickWalk::Verdict::Valid:
+      return value->retain();
+    case QuickWalk::Verdict::InvalidText:
+      return Survey().withValidText(value->retain());
+    case QuickWalk::Verdict::NotPropertyList:
+      return nullptr;
+    case QuickWalk::Verdict::GaveUp:
+      break;
+  }
+  // One survey answers both, each container looked at once.
+  Survey survey;
+  if (survey.height(value, 0) < 0) return nullptr;
+  return survey.withValidText(value->retain());
+}
+
+bool isValidText(std::string_view text) {
+  constexpr std::uint64_t kHighBits = 0x8080808080808080U;
+  std::size_t ascii = 0;
+  for (std::uint64_t word = 0; ascii + sizeof word <= text.size(); ascii += sizeof word) {
+    std::memcpy(&word, text.data() + ascii, sizeof word);
+    if ((word & kHighBits) != 0) break;
+  }
+  while (ascii < text.size() && static_cast<unsigned char>(text[ascii]) < 0x80U) ++ascii;
+  // Every byte before `ascii` is a whole character: the rest is checked on
+  // its own.
+  return ascii == text.size() || isValidUTF8(text.substr(ascii));
+}
 
 std::optional<Dictionary::Entries> parsePropertyListDictionary(std::string_view bytes) {
   const Ref<Object> root =

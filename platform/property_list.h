@@ -25,6 +25,16 @@ bool isPropertyListObject(const Object* value);
 // withValidUTF8). The object itself when all its text is valid.
 Ref<Object> withValidText(const Ref<Object>& value);
 
+// Both of the above in one: null when `value` is not a property-list object,
+// else the value as withValidText gives it. A value of a few members, such
+// as a record of a handful of numbers, is checked in one walk that
+// allocates nothing.
+Ref<Object> asValidPropertyList(Object* value);
+
+// Whether `text` is valid UTF-8, as isValidUTF8 answers. Runs of ASCII, all
+// of most keys and strings, are checked eight bytes at a time.
+bool isValidText(std::string_view text);
+
 // The top-level dictionary of a property list in binary or XML form; none
 // when the bytes are not a property list or hold something else at the top.
 std::optional<Dictionary::Entries> parsePropertyListDictionary(std::string_view bytes);

@@ -156,30 +156,51 @@ void UserDefaults::load() {
 }
 
 Ref<Object> UserDefaults::objectForKey(std::string_view key) const {
-  const std::string validKey = withValidUTF8(key);
+  std::string replacedKey;
+  if (!isValidText(key)) {
+    replacedKey = withValidUTF8(key);
+    key = replacedKey;
+  }
   std::lock_guard lock(mutex_);
-  auto it = values_.find(validKey);
+  auto it = values_.find(key);
   return it != values_.end() ? it->second : nullptr;
 }
 
 void UserDefaults::setObject(Object* value, std::string_view key) {
-  if (value != nullptr && !isPropertyListObject(value)) {
-    throw PlatformError(
-        "-[NSUserDefaults setObject:forKey:]: attempt to insert non-property-list "
-        "object " +
-        value->isa()->name() + " for key " + std::string(key));
+  // Stored as the file will give it back. Declared before the lock is taken,
+  // so that the value it replaces, which may be large, is released after
+  // the lock is.
+  Ref<Object> stored;
+  if (value != nullptr) {
+    stored = asValidPropertyList(value);
+    if (stored == nullptr) {
+      throw PlatformError(
+          "-[NSUserDefaults setObject:forKey:]: attempt to insert non-property-list "
+          "object " +
+          value->isa()->name() + " for key " + std::string(key));
+    }
   }
-  // Stored as the file will give it back.
-  std::string validKey = withValidUTF8(key);
-  const Ref<Object> stored = value != nullptr ? withValidText(value->retain()) : nullptr;
+  std::string replacedKey;
+  if (!isValidText(key)) {
+    replacedKey = withValidUTF8(key);
+    key = replacedKey;
+  }
   {
     std::lock_guard lock(mutex_);
-    if (stored != nullptr) {
-      values_.insert_or_assign(validKey, stored);
-    } else if (values_.erase(validKey) == 0) {
+    // The key is copied only into a set that does not hold it yet.
+    if (auto it = values_.find(key); it != values_.end()) {
+      if (stored != nullptr) {
+        it->second.swap(stored);
+      } else {
+        stored = std::move(it->second);
+        values_.erase(it);
+      }
+    } else if (stored != nullptr) {
+      values_.emplace(key, std::move(stored));
+    } else {
       return;
     }
-    changed_.insert(std::move(validKey));
+    if (!changed_.contains(key)) changed_.emplace(key);
     if (writeScheduled_) return;
     writeScheduled_ = true;
   }

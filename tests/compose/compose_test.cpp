@@ -225,6 +225,31 @@ TEST_F(ComposeTest, RetaggedSharedKeyAndSharedIdentifierWindows) {
   EXPECT_FALSE(other->isVisible());
 }
 
+TEST_F(ComposeTest, TheDelegateServesItsIdentifierInAnyCanonicallyEquivalentSpelling) {
+  configure("caf\xC3\xA9");                          // precomposed
+  window->setIdentifier(str("cafe\xCC\x81").get());  // decomposed: the same identifier
+  window->setFrame({{0, 0}, {610, 600}}, true);
+  EXPECT_EQ(record(), (CGSize{610, 600}));
+  window->setIdentifier(str("CAFE\xCC\x81").get());  // case counts
+  window->setFrame({{0, 0}, {620, 610}}, true);
+  EXPECT_EQ(record(), (CGSize{610, 600}));
+  window->setIdentifier(str("caf\xC3\xA9 ").get());  // so does every byte
+  window->setFrame({{0, 0}, {625, 615}}, true);
+  EXPECT_EQ(record(), (CGSize{610, 600}));
+  window->setIdentifier(str("caf\xC3\xA9").get());  // another string of the same text
+  window->setFrame({{0, 0}, {630, 620}}, true);
+  EXPECT_EQ(record(), (CGSize{630, 620}));
+
+  // Closing under the decomposed spelling asks the host and leaves the
+  // registry.
+  window->setIdentifier(str("cafe\xCC\x81").get());
+  answer = true;
+  clickClose(window.get());
+  EXPECT_EQ(asked, 1);
+  EXPECT_FALSE(window->isVisible());
+  EXPECT_TRUE(composeCloseDelegates().empty());
+}
+
 TEST_F(ComposeTest, TheDelegateOutlivesItsOwnCloseCallback) {
   configure("compose");
   Object* delegate = window->delegate();

@@ -126,6 +126,131 @@ TEST_F(UserDefaultsTest, ValuesOfEveryKindSurviveAWriteAndAFreshRead) {
   EXPECT_THROW(defaults->setObject(Array::make({plain}).get(), "object"), PlatformError);
 }
 
+TEST_F(UserDefaultsTest, TextThatIsNotUTF8IsReplacedWhereverItStands) {
+  auto defaults = UserDefaults::open("com.example.text", folder);
+  const auto keys = [&] {
+    std::vector<std::string> names;
+    const Ref<Dictionary> all = defaults->dictionaryRepresentation();
+    for (const auto& [key, value] : all->entries()) {
+      names.push_back(key);
+    }
+    return names;
+  };
+  // Keys: valid sequences across the eight-byte steps of the ASCII check
+  // are kept; bad bytes after a long ASCII run, a cut-off sequence at the
+  // end and an overlong form are replaced, and found under either key.
+  const std::string valid = "abcdefg\xC3\xA9xyz\xF0\x9F\x98\x80";
+  for (const std::string& key : {valid, "abcdefghijklmnop\xFF"s, "abcdefgh\xC3"s, "\xC0\xAF"s}) {
+    defaults->setObject(str(key).get(), key);
+  }
+  EXPECT_EQ(keys(), (std::vector<std::string>{
+                        "abcdefghijklmnop\xEF\xBF\xBD", "abcdefgh\xEF\xBF\xBD",
+                        "abcdefg\xC3\xA9xyz\xF0\x9F\x98\x80", "\xEF\xBF\xBD\xEF\xBF\xBD"}));
+  EXPECT_EQ(as<String>(defaults->objectForKey(valid).get())->utf8(), valid);
+  EXPECT_EQ(as<String>(defaults->objectForKey("abcdefgh\xC3").get())->utf8(),
+            "abcdefgh\xEF\xBF\xBD");
+  EXPECT_EQ(as<String>(defaults->objectForKey("\xEF\xBF\xBD\xEF\xBF\xBD").get())->utf8(),
+            "\xEF\xBF\xBD\xEF\xBF\xBD");
+
+  // Values: a valid value is stored as it is, small or large; text deep in
+  // a small value, or at the end of a large one, is replaced.
+  const Ref<Dictionary> record =
+      Dictionary::make({{"width", Number::withDouble(640)}, {"height", Number::withDouble(480)}});
+  defaults->setObject(record.get(), "record");
+  EXPECT_EQ(defaults->objectForKey("record"), record);
+  std::vector<Ref<Object>> many(300, str("fine"));
+  const Ref<Array> large = Array::make(many);
+  defaults->setObject(large.get(), "large");
+  EXPECT_EQ(defaults->objectForKey("large"), large);
+  defaults->setObject(
+      Array::make({str("ok"), Dictionary::make({{"k\xFE", Array::make({str("v\xFF")})}})}).get(),
+      "deep");
+  const auto* deep = as<Array>(defaults->objectForKey("deep").get());
+  const auto* inner = as<Dictionary>(deep->objectAtIndex(1));
+  ASSERT_NE(inner->objectForKey("k\xEF\xBF\xBD"), nullptr);
+  EXPECT_EQ(as<String>(as<Array>(inner->objectForKey("k\xEF\xBF\xBD"))->objectAtIndex(0))->utf8(),
+            "v\xEF\xBF\xBD");
+  many.back() = str("\xFF last");
+  defaults->setObject(Array::make(many).get(), "large");
+  const auto* replaced = as<Array>(defaults->objectForKey("large").get());
+  ASSERT_EQ(replaced->count(), 300U);
+  EXPECT_EQ(as<String>(replaced->objectAtIndex(299))->utf8(), "\xEF\xBF\xBD last");
+  EXPECT_EQ(replaced->objectAtIndex(0), many.front().get());
+
+  // A value sharing its members (2^40 paths to the string below) is checked
+  // and replaced member by member, and stays shared.
+  Ref<Object> doubling = str("shared \xFF");
+  for (int level = 0; level < 40; ++level) doubling = Array::make({doubling, doubling});
+  defaults->setObject(doubling.get(), "doubling");
+  const Ref<Object> stored = defaults->objectForKey("doubling");
+  ASSERT_NE(stored, doubling);
+  const auto* level = as<Array>(stored.get());
+  for (int depth = 1; depth < 40; ++depth) {
+    ASSERT_NE(level, nullptr) << depth;
+    ASSERT_EQ(level->objectAtIndex(0), level->objectAtIndex(1)) << depth;
+    level = as<Array>(level->objectAtIndex(0));
+  }
+  ASSERT_NE(level, nullptr);
+  for (std::size_t i = 0; i < 2; ++i) {
+    EXPECT_EQ(as<String>(level->objectAtIndex(i))->utf8(), "shared \xEF\xBF\xBD");
+  }
+}
+
+TEST_F(UserDefaultsTest, WhatIsNotAPropertyListIsRefusedAnywhereInAValue) {
+  auto defaults = UserDefaults::open("com.example.refused", folder);
+  const Ref<Object> plain = make<Object>();
+  std::vector<Ref<Object>> many(300, Number::withInteger(1));
+  defaults->setObject(Array::make(many).get(), "ok");
+  many.back() = plain;
+  EXPECT_THROW(defaults->setObject(Array::make(many).get(), "late"), PlatformError);
+  EXPECT_THROW(defaults->setObject(Dictionary::make({{"k", Array::make({nullptr})}}).get(), "nil"),
+               PlatformError);
+  EXPECT_THROW(defaults->setObject(Dictionary::make({{"k", plain}}).get(), "plain"), PlatformError);
+  // Nesting: as deep as the limit is a property list, one deeper is not.
+  const auto nested = [](int depth) {
+    Ref<Object> value = Number::withInteger(0);
+    for (int i = 0; i < depth; ++i) value = Array::make({value});
+    return value;
+  };
+  defaults->setObject(nested(kMaxPropertyListDepth).get(), "deepest");
+  EXPECT_THROW(defaults->setObject(nested(kMaxPropertyListDepth + 1).get(), "deeper"),
+               PlatformError);
+  EXPECT_NE(defaults->objectForKey("ok"), nullptr);
+  EXPECT_EQ(defaults->objectForKey("late"), nullptr);
+  EXPECT_EQ(defaults->objectForKey("deeper"), nullptr);
+  EXPECT_NE(defaults->objectForKey("deepest"), nullptr);
+}
+
+TEST_F(UserDefaultsTest, AReplacedOrRemovedValueIsReleasedAndAbsentKeysWriteNothing) {
+  auto defaults = UserDefaults::open("com.example.replaced", folder);
+  Weak<Object> first;
+  Weak<Object> second;
+  {
+    const Ref<Object> a = Dictionary::make({{"w", Number::withDouble(1)}});
+    const Ref<Object> b = Dictionary::make({{"w", Number::withDouble(2)}});
+    first = a;
+    second = b;
+    defaults->setObject(a.get(), "size");
+    defaults->setObject(b.get(), "size");
+  }
+  EXPECT_EQ(first.lock(), nullptr);
+  EXPECT_EQ(defaults->objectForKey("size"), second.lock());
+  EXPECT_NE(second.lock(), nullptr);
+  defaults->removeObjectForKey("size");
+  EXPECT_EQ(second.lock(), nullptr);
+  EXPECT_EQ(defaults->objectForKey("size"), nullptr);
+  ASSERT_TRUE(defaults->synchronize());
+  EXPECT_EQ(defaults->fileWrites(), 1U);
+  EXPECT_TRUE(plistlib::reads(defaults->file(), "{}"));
+
+  // Removing what is not there changes nothing, so nothing is written.
+  defaults->removeObjectForKey("size");
+  defaults->removeObjectForKey("never");
+  MainQueue::main().runFor(seconds(1.5));
+  ASSERT_TRUE(defaults->synchronize());
+  EXPECT_EQ(defaults->fileWrites(), 1U);
+}
+
 TEST_F(UserDefaultsTest, TheHostsValuesOfEveryKindSurviveAWriteOfAnotherKey) {
   const fs::path file = folder / "com.example.host.plist";
   plistlib::write(file, kHostPreferences);
