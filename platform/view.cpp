@@ -51,9 +51,11 @@ constexpr auto kDefaultHitTestBody = [](View* self, CGPoint point) -> View* {
 // selector to, looked up at each send, so a replacement takes effect from
 // the next search.
 View* sendHitTest(View* view, CGPoint point) {
+  static const IMP own = defaultHitTestImplementation();
   const Method* method = view->isa()->lookup(kHitTest);
   if (method == nullptr) throwUnrecognizedSelector(view, kHitTest);
-  return callHitTest(method->imp(), view, point);
+  const IMP imp = method->imp();
+  return imp == own ? defaultHitTest(view, point) : callHitTest(imp, view, point);
 }
 
 void keepUntilSearchEnds(Ref<View> view) {
