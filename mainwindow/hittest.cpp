@@ -148,7 +148,7 @@ void overrideHitTest(Class* cls) {
   // The block does not receive the selector, so it carries hitTest: itself,
   // and with it the class it replaces and that class's prior implementation:
   // an instance of exactly that class needs no table.
-  IMP replacement = imp_implementationWithBlock(makeBlock<Ref<Object>(Object*, CGPoint)>(
+  IMP replacement = imp_implementationWithBlock(makeBlock<Object*(Object*, CGPoint)>(
       [carrier = HitTestReplacement{cls, current, kHitTest}](Object* self, CGPoint point) {
         return titlebarHitTest(self, point, carrier);
       }));
@@ -159,7 +159,7 @@ void overrideHitTest(Class* cls) {
   hitTestOverriddenClassNames().insert(cls);
 }
 
-Ref<Object> titlebarHitTest(Object* receiver, CGPoint point, const HitTestReplacement& carrier) {
+Object* titlebarHitTest(Object* receiver, CGPoint point, const HitTestReplacement& carrier) {
   if (receiver == nullptr) return nullptr;
   // The prior implementation of the receiver's own class, or else of its
   // nearest overridden superclass; a class whose entry already serves this
@@ -179,19 +179,15 @@ Ref<Object> titlebarHitTest(Object* receiver, CGPoint point, const HitTestReplac
   }
   if (prior == nullptr) return nullptr;
 
-  Ref<Object> hit;
+  Object* hit = nullptr;
   {
     const ActiveScope active(receiver, entryClass);
-    // NSView's own implementation, the usual prior, is run directly.
-    static const IMP viewDefault = defaultHitTestImplementation();
-    hit = prior == viewDefault
-              ? defaultHitTest(static_cast<View*>(receiver), point)
-              : callImplementation<Ref<Object>>(prior, receiver, carrier.sel, point);
+    hit = callHitTest(prior, static_cast<View*>(receiver), point);
   }
   if (hit == nullptr) return nullptr;
   Window* window = static_cast<View*>(receiver)->window();
   if (window == nullptr || !isConfiguredMainWindow(window)) return hit;
-  return isStandardWindowButtonView(hit.get(), window) ? hit : nullptr;
+  return isStandardWindowButtonView(hit, window) ? hit : nullptr;
 }
 
 bool isConfiguredMainWindow(const Window* window) {

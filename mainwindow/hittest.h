@@ -37,7 +37,8 @@ struct HitTestReplacement {
 // implementation of the receiver's nearest overridden class answers, except
 // that in a configured main window only a standard button, or a view inside
 // one, is kept; any other hit there answers no view.
-Ref<Object> titlebarHitTest(Object* receiver, CGPoint point, const HitTestReplacement& carrier);
+// The answer is borrowed, as NSView's is.
+Object* titlebarHitTest(Object* receiver, CGPoint point, const HitTestReplacement& carrier);
 
 // Whether the window's identifier is one a main window was configured with,
 // as the set holds it now.

@@ -157,7 +157,18 @@ constexpr std::uint64_t encodingDigest(std::string_view encoding) {
   }
   return digest;
 }
+// An object result travels either owned (Ref<T>: the caller gets a strong
+// reference) or borrowed (T*: the object is kept alive by others, as a view
+// in the tree a hit search runs through). The two share an encoding but not
+// a calling convention, so their digests differ.
+template <class R>
+inline constexpr bool kBorrowedResult =
+    std::is_pointer_v<R>&& std::is_base_of_v<Object, std::remove_cv_t<std::remove_pointer_t<R>>>;
+inline constexpr std::uint64_t kBorrowedResultSalt = 0x5bd1e9955bd1e995ULL;
 template <class R, class... A>
-inline constexpr std::uint64_t kEncodingDigest = encodingDigest(encodingOf<R, A...>());
+inline constexpr std::uint64_t kEncodingDigest = encodingDigest(encodingOf<R, A...>()) ^
+                                                 (kBorrowedResult<std::remove_cvref_t<R>>
+                                                      ? kBorrowedResultSalt
+                                                      : 0);
 
 }  // namespace tovik

@@ -148,17 +148,44 @@ class Block;
 template <class R, class... A>
 class Block<R(A...)> : public BlockBase {
  public:
-  Block(Class* isa, std::function<R(A...)> body) : BlockBase(isa), body_(std::move(body)) {}
-  R operator()(A... args) const { return body_(std::forward<A>(args)...); }
+  R operator()(A... args) const { return invoke_(this, std::forward<A>(args)...); }
+
+ protected:
+  // The copied body is reached through one plain function pointer, as a
+  // block's invoke function is.
+  using Invoke = R (*)(const Block*, A...);
+  Block(Class* isa, Invoke invoke) : BlockBase(isa), invoke_(invoke) {}
 
  private:
-  std::function<R(A...)> body_;
+  Invoke invoke_;
 };
+
+namespace detail {
+template <class F, class R, class... A>
+class BlockWithBody final : public Block<R(A...)> {
+ public:
+  BlockWithBody(Class* isa, F body) : Block<R(A...)>(isa, &call), body_(std::move(body)) {}
+
+ private:
+  static R call(const Block<R(A...)>* self, A... args) {
+    return static_cast<const BlockWithBody*>(self)->body_(std::forward<A>(args)...);
+  }
+  F body_;
+};
+
+template <class Signature>
+struct BlockOf;
+template <class R, class... A>
+struct BlockOf<R(A...)> {
+  template <class F>
+  using With = BlockWithBody<F, R, A...>;
+};
+}  // namespace detail
 
 template <class Signature, class F>
 Ref<Block<Signature>> makeBlock(F&& body) {
-  return std::make_shared<Block<Signature>>(BlockBase::runtimeClass(),
-                                            std::function<Signature>(std::forward<F>(body)));
+  using Made = typename detail::BlockOf<Signature>::template With<std::decay_t<F>>;
+  return std::make_shared<Made>(BlockBase::runtimeClass(), std::forward<F>(body));
 }
 
 // A block the host handed over, checked against the signature the caller

@@ -19,7 +19,7 @@ struct RuntimeState {
   std::shared_mutex mutex;
   std::unordered_map<std::string, std::unique_ptr<Selector>> selectors;
   std::unordered_set<std::string> encodings;
-  std::unordered_map<std::uint64_t, const char*> encodingDigests;
+  std::unordered_map<std::uint64_t, std::pair<const char*, bool>> encodingDigests;
   std::unordered_map<std::string, Class*> registry;
   std::vector<std::unique_ptr<Class>> classes;
   std::vector<std::unique_ptr<const MethodCache>> retiredCaches;
@@ -53,14 +53,18 @@ SEL sel_registerName(std::string_view name) {
   return it->second.get();
 }
 
-const char* internEncoding(std::string_view encoding) {
+const char* internEncoding(std::string_view encoding, bool borrowedResult) {
   auto& rt = state();
   std::unique_lock lock(rt.mutex);
   const char* interned = rt.encodings.emplace(encoding).first->c_str();
-  // Sends compare digests, so two encodings must never share one.
-  auto [it, added] = rt.encodingDigests.try_emplace(encodingDigest(encoding), interned);
-  if (!added && it->second != interned) {
-    throw PlatformError(std::string("the encodings '") + it->second + "' and '" + interned +
+  // Sends compare digests, so two encodings (or conventions) must never
+  // share one.
+  const std::uint64_t digest =
+      encodingDigest(encoding) ^ (borrowedResult ? kBorrowedResultSalt : 0);
+  const std::pair<const char*, bool> named{interned, borrowedResult};
+  auto [it, added] = rt.encodingDigests.try_emplace(digest, named);
+  if (!added && it->second != named) {
+    throw PlatformError(std::string("the encodings '") + it->second.first + "' and '" + interned +
                         "' have the same digest");
   }
   return interned;
@@ -239,6 +243,11 @@ void throwUnrecognizedSelector(const Object* receiver, SEL sel) {
 
 void throwEncodingMismatch(const Object* receiver, SEL sel, const char* methodTypes,
                            const char* sentTypes) {
+  if (std::string_view(methodTypes) == sentTypes) {
+    throw PlatformError(describe(receiver, sel) + ": method of type encoding '" + methodTypes +
+                        "' answers its object otherwise (owned or borrowed) than the message "
+                        "was sent for");
+  }
   throw PlatformError(describe(receiver, sel) + ": method has type encoding '" + methodTypes +
                       "' but the message was sent as '" + sentTypes + "'");
 }

@@ -35,7 +35,9 @@ SEL sel_registerName(std::string_view name);
 inline const char* sel_getName(SEL sel) { return sel->name.c_str(); }
 
 // The interned form of an encoding: equal encodings give the same pointer.
-const char* internEncoding(std::string_view encoding);
+// `borrowedResult` tells the calling convention of an object result; no two
+// encodings and conventions may share a digest.
+const char* internEncoding(std::string_view encoding, bool borrowedResult = false);
 
 // A method implementation. `fn` is called as
 // R (*)(IMP, Object* self, SEL, Canonical<A>...) for the encoding `types`.
@@ -181,7 +183,8 @@ namespace detail {
 
 template <class R, class... A>
 const char* signatureId() {
-  static const char* const id = internEncoding(tovik::encodingOf<R, A...>());
+  static const char* const id =
+      internEncoding(tovik::encodingOf<R, A...>(), kBorrowedResult<std::remove_cvref_t<R>>);
   return id;
 }
 
@@ -267,6 +270,15 @@ void addMethod(Class* cls, std::string_view selector, F body) {
 template <class R, class... A>
 R callImplementation(IMP imp, Object* receiver, SEL sel, A... args) {
   using CR = Canonical<R>;
+  if constexpr (detail::IsRef<R>::value) {
+    // An owned answer asked of a method that answers a borrowed one: the
+    // caller takes its own reference.
+    using T = typename R::element_type;
+    if (imp->digest == kEncodingDigest<T*, A...>) {
+      T* borrowed = callImplementation<T*>(imp, receiver, sel, args...);
+      return borrowed != nullptr ? borrowed->template retainAs<T>() : nullptr;
+    }
+  }
   if (imp->digest != kEncodingDigest<R, A...>) {
     throwEncodingMismatch(receiver, sel, imp->types, detail::signatureId<R, A...>());
   }
@@ -282,6 +294,14 @@ R callImplementation(IMP imp, Object* receiver, SEL sel, A... args) {
       // Moved, not copied: the answer changes hands without touching its count.
       return as<T>(result.get()) != nullptr ? std::static_pointer_cast<T>(std::move(result))
                                             : nullptr;
+    }
+  } else if constexpr (kBorrowedResult<R>) {
+    using T = std::remove_cv_t<std::remove_pointer_t<R>>;
+    Object* result = fn(imp, receiver, sel, static_cast<Canonical<A>>(args)...);
+    if constexpr (std::is_same_v<T, Object>) {
+      return result;
+    } else {
+      return as<T>(result);
     }
   } else {
     return fn(imp, receiver, sel, static_cast<Canonical<A>>(args)...);

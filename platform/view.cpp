@@ -10,61 +10,56 @@ namespace tovik {
 namespace {
 const SEL kHitTest = sel_registerName("hitTest:");
 
-// While a hit search runs on this thread, a view taken out of a tree is
-// kept here rather than freed, so the search, which holds no reference to
-// the views it passes through, never meets a freed view even when a
-// hitTest: changes the tree it is searched in. The kept views go when the
-// outermost search ends. Plain pointers keep the common path to one counter,
-// in the thread's static block (this library is loaded with the process).
+// While a hit search runs on this thread nothing it can reach is freed: the
+// outermost level holds the view it started from, and a view taken out of a
+// tree during the search is kept too. So the search hands views around
+// borrowed, without touching their counts. What a search kept is let go when
+// the next search on the thread starts, so the view a search answers
+// outlives it, as an autoreleased answer does. Plain pointers keep the
+// common path to one counter, in the thread's static block (this library is
+// loaded with the process).
 [[gnu::tls_model("initial-exec")]] thread_local std::size_t hitSearchDepth = 0;
-[[gnu::tls_model("initial-exec")]] thread_local std::vector<Ref<View>>* viewsDetachedDuringSearch =
-    nullptr;
+[[gnu::tls_model("initial-exec")]] thread_local std::vector<Ref<View>>* keptByHitSearch = nullptr;
 
-// One level of a hit search; the outermost also holds the view it started
-// from, the root of everything the search can reach.
+std::vector<Ref<View>>& keptViews() {
+  if (keptByHitSearch == nullptr) {
+    keptByHitSearch = new std::vector<Ref<View>>;  // NOLINT(cppcoreguidelines-owning-memory)
+  }
+  return *keptByHitSearch;
+}
+
+// One level of a hit search.
 class HitSearchScope {
  public:
   explicit HitSearchScope(View* view) {
-    if (hitSearchDepth++ == 0) root_ = view->retainAs<View>();
+    if (hitSearchDepth++ != 0) return;
+    std::vector<Ref<View>>& kept = keptViews();
+    kept.clear();  // the previous search's, whose answer has been taken by now
+    kept.push_back(view->retainAs<View>());
   }
-  ~HitSearchScope() {
-    if (--hitSearchDepth != 0) return;
-    // Released after the search: a freed view may start a search of its own.
-    std::unique_ptr<std::vector<Ref<View>>> detached(viewsDetachedDuringSearch);
-    viewsDetachedDuringSearch = nullptr;
-  }
+  ~HitSearchScope() { --hitSearchDepth; }
   HitSearchScope(const HitSearchScope&) = delete;
   HitSearchScope& operator=(const HitSearchScope&) = delete;
-
- private:
-  Ref<View> root_;
 };
 
-// NSView's own hitTest:, as a method body.
-constexpr auto kDefaultHitTestBody = [](View* self, CGPoint point) {
+// NSView's own hitTest:, as a method body; it answers a borrowed view.
+constexpr auto kDefaultHitTestBody = [](View* self, CGPoint point) -> View* {
   return defaultHitTest(self, point);
 };
 
-// Sends hitTest: to `view`. When the view's class resolves the selector to
-// NSView's own implementation, that implementation runs without the
-// conversions of a general send; a replaced implementation is sent to as
-// usual, so it takes effect from the next search.
-Ref<View> sendHitTest(View* view, CGPoint point) {
+// Sends hitTest: to `view`: the implementation its class resolves the
+// selector to, looked up at each send, so a replacement takes effect from
+// the next search.
+View* sendHitTest(View* view, CGPoint point) {
   static const IMP own = defaultHitTestImplementation();
   const Method* method = view->isa()->lookup(kHitTest);
   if (method == nullptr) throwUnrecognizedSelector(view, kHitTest);
   const IMP imp = method->imp();
-  if (imp == own) return defaultHitTest(view, point);
-  return callImplementation<Ref<View>>(imp, view, kHitTest, point);
+  return imp == own ? defaultHitTest(view, point) : callHitTest(imp, view, point);
 }
 
 void keepUntilSearchEnds(Ref<View> view) {
-  if (hitSearchDepth == 0) return;
-  if (viewsDetachedDuringSearch == nullptr) {
-    viewsDetachedDuringSearch =
-        new std::vector<Ref<View>>;  // NOLINT(cppcoreguidelines-owning-memory)
-  }
-  viewsDetachedDuringSearch->push_back(std::move(view));
+  if (hitSearchDepth != 0) keptViews().push_back(std::move(view));
 }
 }  // namespace
 
@@ -202,11 +197,31 @@ CGPoint View::convertPointToView(CGPoint point, const View* view) const {
   return {point.x + origin.x, point.y + origin.y};
 }
 
-Ref<View> View::hitTest(CGPoint pointInSuperview) { return sendHitTest(this, pointInSuperview); }
+Ref<View> View::hitTest(CGPoint pointInSuperview) {
+  View* hit = sendHitTest(this, pointInSuperview);
+  Ref<View> answer = hit != nullptr ? hit->retainAs<View>() : nullptr;
+  // The answer is owned now; outside any search nothing needs the kept views.
+  if (hitSearchDepth == 0 && keptByHitSearch != nullptr) keptByHitSearch->clear();
+  return answer;
+}
 
 IMP defaultHitTestImplementation() { return makeImp(kDefaultHitTestBody); }
 
-Ref<View> defaultHitTest(View* view, CGPoint pointInSuperview) {
+View* callHitTest(IMP imp, View* view, CGPoint point) {
+  static const IMP own = defaultHitTestImplementation();
+  if (imp == own) return defaultHitTest(view, point);
+  // An implementation that answers an owned view: the answer is kept with
+  // the search's other views, and lent on.
+  if (imp->digest == kEncodingDigest<Ref<View>, CGPoint>) {
+    Ref<View> owned = callImplementation<Ref<View>>(imp, view, kHitTest, point);
+    View* hit = owned.get();
+    if (hit != nullptr) keptViews().push_back(std::move(owned));
+    return hit;
+  }
+  return callImplementation<View*>(imp, view, kHitTest, point);
+}
+
+View* defaultHitTest(View* view, CGPoint pointInSuperview) {
   if (view->isHidden() || !view->frame().contains(pointInSuperview)) return nullptr;
   const HitSearchScope search(view);
   const CGPoint local{pointInSuperview.x - view->frame().origin.x,
@@ -216,9 +231,9 @@ Ref<View> defaultHitTest(View* view, CGPoint pointInSuperview) {
   const std::vector<Ref<View>>& subviews = view->subviews();
   for (std::size_t i = subviews.size(); i-- > 0;) {
     if (i >= subviews.size()) continue;
-    if (Ref<View> hit = sendHitTest(subviews[i].get(), local)) return hit;
+    if (View* hit = sendHitTest(subviews[i].get(), local)) return hit;
   }
-  return view->retainAs<View>();
+  return view;
 }
 
 }  // namespace tovik

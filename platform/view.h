@@ -83,9 +83,15 @@ class View : public Object {
 // NSView's own hitTest:, AppKit's search: a hidden view or a point outside the
 // frame gives no view; otherwise the subviews are asked from the topmost down,
 // through the runtime, and the first answer wins; otherwise the view itself.
-Ref<View> defaultHitTest(View* view, CGPoint pointInSuperview);
+// The answer is borrowed: it stays alive at least until the next hit search
+// on the thread starts, even when a hitTest: took it out of the tree.
+View* defaultHitTest(View* view, CGPoint pointInSuperview);
 // The implementation NSView's hitTest: was declared with, which runs
 // defaultHitTest.
 IMP defaultHitTestImplementation();
+// Calls a hitTest: implementation of the view's class, whether it answers a
+// borrowed view (as NSView's does) or an owned one (which is then kept as
+// long as a borrowed answer would be). Any other encoding is an error.
+View* callHitTest(IMP imp, View* view, CGPoint pointInSuperview);
 
 }  // namespace tovik
