@@ -305,6 +305,22 @@ TEST_F(TitlebarTest, AWindowConfiguredInFullScreenHidesTheToolbarAtOnce) {
   EXPECT_TRUE(unifiedToolbar()->isVisible());
 }
 
+TEST_F(TitlebarTest, EachDelayedRefreshRunsAtItsOwnDeadline) {
+  configure("main");
+  Toolbar* toolbar = unifiedToolbar();
+  ASSERT_NE(toolbar, nullptr);
+  double elapsed = 0;
+  for (const double deadline : {0.1, 0.5, 1.0}) {
+    toolbar->setVisible(false);
+    const Duration justBefore = seconds(deadline - elapsed) - Duration(1);
+    MainQueue::main().runFor(justBefore);
+    EXPECT_FALSE(toolbar->isVisible()) << "before " << deadline << " s";
+    MainQueue::main().runFor(Duration(1));
+    EXPECT_TRUE(toolbar->isVisible()) << "at " << deadline << " s";
+    elapsed = deadline;
+  }
+}
+
 TEST_F(TitlebarTest, DelayedRefreshesCheckTheWindowEachTime) {
   configure("main");
   Toolbar* toolbar = unifiedToolbar();

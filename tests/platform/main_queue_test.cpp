@@ -29,6 +29,23 @@ TEST(MainQueue, RunsInOrderNeverInlineAndAtDeadlines) {
   q.useClock(nullptr);
 }
 
+TEST(MainQueue, ADelayedItemRunsWithTheClockAtItsDeadline) {
+  ManualClock clock;
+  MainQueue& q = MainQueue::main();
+  q.useClock(&clock);
+  const DispatchTime start = q.now();
+  std::vector<Duration> seen;
+  for (const double delay : {0.1, 0.5, 1.0}) {
+    q.asyncAfter(start + seconds(delay), [&] { seen.push_back(q.now().sinceStart); });
+  }
+  q.runFor(seconds(2));
+  EXPECT_EQ(seen, (std::vector<Duration>{(start + seconds(0.1)).sinceStart,
+                                         (start + seconds(0.5)).sinceStart,
+                                         (start + seconds(1.0)).sinceStart}));
+  EXPECT_EQ(q.now(), start + seconds(2));
+  q.useClock(nullptr);
+}
+
 TEST(MainQueue, ItemsFromAnotherThreadKeepTheirOrder) {
   MainQueue& q = MainQueue::main();
   std::vector<int> seen;

@@ -524,6 +524,39 @@ TEST_F(UserDefaultsTest, ABurstOfChangesIsWrittenOnce) {
       999);
 }
 
+TEST_F(UserDefaultsTest, ChangesWithinASecondShareAWriteAndLaterChangesGetTheirOwn) {
+  auto defaults = UserDefaults::open("com.example.turns", folder);
+  const auto stored = [&] {
+    defaults->synchronize();  // waits for a write in progress, starts none
+    auto* number =
+        as<Number>(UserDefaults::open("com.example.turns", folder)->objectForKey("n").get());
+    return number != nullptr ? number->integerValue() : -1;
+  };
+  // Two changes in separate turns of the main queue, half a second apart:
+  // one write, a second after the first change.
+  defaults->setObject(Number::withInteger(1).get(), "n");
+  MainQueue::main().runFor(seconds(0.5));
+  defaults->setObject(Number::withInteger(2).get(), "n");
+  MainQueue::main().runFor(seconds(0.4));
+  EXPECT_EQ(defaults->fileWrites(), 0U);
+  MainQueue::main().runFor(seconds(0.2));
+  EXPECT_EQ(stored(), 2);
+  EXPECT_EQ(defaults->fileWrites(), 1U);
+  // A change after that write is written in its turn.
+  defaults->setObject(Number::withInteger(3).get(), "n");
+  MainQueue::main().runFor(seconds(1.1));
+  EXPECT_EQ(stored(), 3);
+  EXPECT_EQ(defaults->fileWrites(), 2U);
+  // synchronize writes at once; the timer then finds nothing to write.
+  defaults->setObject(Number::withInteger(4).get(), "n");
+  EXPECT_TRUE(defaults->synchronize());
+  EXPECT_EQ(defaults->fileWrites(), 3U);
+  MainQueue::main().runFor(seconds(1.1));
+  EXPECT_TRUE(defaults->synchronize());
+  EXPECT_EQ(defaults->fileWrites(), 3U);
+  EXPECT_EQ(stored(), 4);
+}
+
 TEST_F(UserDefaultsTest, AFailedWriteLeavesThePreviousFileIntact) {
   auto defaults = UserDefaults::open("com.example.failing", folder);
   defaults->setObject(str("kept").get(), "value");

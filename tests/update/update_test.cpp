@@ -101,6 +101,7 @@ TEST_F(Handshake, AnsweredAtOnceRecordedAfterTheHopAnnouncedToEachHandler) {
   before.reset();
   auto after = log.block("after");
   setHandler(plugin.get(), after.get());
+  EXPECT_EQ(log.calls.size(), 1U);  // set on the main queue, not inline
   MainQueue::main().runUntilIdle();
   EXPECT_EQ(oldHandler.lock(), nullptr);
   EXPECT_EQ(log.calls.back(), "after:2.0");
