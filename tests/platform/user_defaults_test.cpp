@@ -528,8 +528,8 @@ TEST_F(UserDefaultsTest, ChangesWithinASecondShareAWriteAndLaterChangesGetTheirO
   auto defaults = UserDefaults::open("com.example.turns", folder);
   const auto stored = [&] {
     defaults->synchronize();  // waits for a write in progress, starts none
-    auto* number =
-        as<Number>(UserDefaults::open("com.example.turns", folder)->objectForKey("n").get());
+    const Ref<Number> number =
+        as<Number>(UserDefaults::open("com.example.turns", folder)->objectForKey("n"));
     return number != nullptr ? number->integerValue() : -1;
   };
   // Two changes in separate turns of the main queue, half a second apart:
