@@ -181,6 +181,9 @@ std::string describe(const ModelView* view) {
 std::string compareAnswers(View* frameView, const ViewTreeModel& model,
                            std::vector<CGPoint> points) {
   const CGRect frame = frameView->frame();
+  // Every view's corners, edge midpoints and centre: clicks land on edges.
+  const std::vector<CGPoint> edges = model.edgePoints();
+  points.insert(points.end(), edges.begin(), edges.end());
   for (double y = frame.maxY() - 120; y <= frame.maxY() + 2; y += 1.5) {
     for (double x = frame.minX() - 2; x <= frame.maxX() + 2; x += 2.5) points.push_back({x, y});
   }

@@ -1,6 +1,7 @@
 #include "bench/view_tree_model.h"
 
 #include <algorithm>
+#include <array>
 #include <string_view>
 
 #include "plugin/identifier.h"
@@ -50,7 +51,8 @@ bool ModelWindow::isStandardButtonView(const ModelView* view) const {
 ModelView* ModelView::hitTest(CGPoint pointInSuperview) { return defaultHitTest(pointInSuperview); }
 
 ModelView* ModelView::defaultHitTest(CGPoint pointInSuperview) {
-  if (hidden_ || !frame_.contains(pointInSuperview)) return nullptr;
+  const bool superviewFlipped = superview_ != nullptr && superview_->flipped_;
+  if (hidden_ || !NSMouseInRect(pointInSuperview, frame_, superviewFlipped)) return nullptr;
   const CGPoint local{pointInSuperview.x - frame_.origin.x, pointInSuperview.y - frame_.origin.y};
   for (auto it = subviews_.rbegin(); it != subviews_.rend(); ++it) {
     if (ModelView* hit = (*it)->hitTest(local)) return hit;
@@ -81,7 +83,7 @@ ViewTreeModel::ViewTreeModel(const Window& window)
   }
   window_.configured = &configured_;
   const View* content = window.contentView();
-  const View* frameView = content != nullptr ? content->superview() : nullptr;
+  View* frameView = content != nullptr ? content->superview() : nullptr;
   if (frameView != nullptr) root_ = copy(*frameView);
   for (const std::int64_t kind :
        {NSWindowCloseButton, NSWindowMiniaturizeButton, NSWindowZoomButton}) {
@@ -91,18 +93,23 @@ ViewTreeModel::ViewTreeModel(const Window& window)
 
 ViewTreeModel::~ViewTreeModel() = default;
 
-std::unique_ptr<ModelView> ViewTreeModel::copy(const View& view) {
+std::unique_ptr<ModelView> ViewTreeModel::copy(View& view) {
   std::unique_ptr<ModelClass>& cls = classes_[view.isa()];
   if (cls == nullptr) {
     cls = std::make_unique<ModelClass>();
     cls->name = view.isa()->name();
     cls->hitTestReplaced = hitTestOverriddenClassNames().contains(view.isa());
   }
+  // Only a superview's flippedness decides an answer, and the window asks
+  // it only of views with subviews; asking a leaf here would put isFlipped
+  // into method caches that the click path never fills.
+  const bool flipped = !view.subviews().empty() && view.isFlipped();
   std::unique_ptr<ModelView> node;
   if (hitTestReplacedFor(view.isa())) {
-    node = std::make_unique<TitlebarModelView>(cls.get(), view.frame(), view.isHidden(), &window_);
+    node = std::make_unique<TitlebarModelView>(cls.get(), view.frame(), view.isHidden(), flipped,
+                                               &window_);
   } else {
-    node = std::make_unique<ModelView>(cls.get(), view.frame(), view.isHidden(), &window_);
+    node = std::make_unique<ModelView>(cls.get(), view.frame(), view.isHidden(), flipped, &window_);
   }
   nodes_.emplace(&view, node.get());
   for (const Ref<View>& sub : view.subviews()) node->addSubview(copy(*sub));
@@ -112,6 +119,22 @@ std::unique_ptr<ModelView> ViewTreeModel::copy(const View& view) {
 const ModelView* ViewTreeModel::modelOf(const View* view) const {
   auto it = nodes_.find(view);
   return it != nodes_.end() ? it->second : nullptr;
+}
+
+std::vector<CGPoint> ViewTreeModel::edgePoints() const {
+  std::vector<CGPoint> points;
+  const auto walk = [&points](auto& self, const ModelView& view, CGPoint origin) -> void {
+    const CGRect frame{{origin.x + view.frame().origin.x, origin.y + view.frame().origin.y},
+                       view.frame().size};
+    const std::array xs{frame.minX(), (frame.minX() + frame.maxX()) / 2, frame.maxX()};
+    const std::array ys{frame.minY(), (frame.minY() + frame.maxY()) / 2, frame.maxY()};
+    for (const double x : xs) {
+      for (const double y : ys) points.push_back({x, y});
+    }
+    for (const std::unique_ptr<ModelView>& sub : view.subviews()) self(self, *sub, frame.origin);
+  };
+  if (root_ != nullptr) walk(walk, *root_, {});
+  return points;
 }
 
 void ViewTreeModel::installTitlebarHitTesting() {

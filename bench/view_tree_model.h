@@ -43,12 +43,13 @@ struct ModelWindow {
   [[nodiscard]] bool isStandardButtonView(const ModelView* view) const;
 };
 
-// A view: frame in its superview's coordinates, hidden flag, class and
-// subviews back to front.
+// A view: frame in its superview's coordinates, hidden flag, whether it is
+// flipped (as its class answered isFlipped when the tree was copied), class
+// and subviews back to front.
 class ModelView {
  public:
-  ModelView(ModelClass* cls, CGRect frame, bool hidden, const ModelWindow* window)
-      : cls_(cls), frame_(frame), hidden_(hidden), window_(window) {}
+  ModelView(ModelClass* cls, CGRect frame, bool hidden, bool flipped, const ModelWindow* window)
+      : cls_(cls), frame_(frame), hidden_(hidden), flipped_(flipped), window_(window) {}
   virtual ~ModelView() = default;
   ModelView(const ModelView&) = delete;
   ModelView& operator=(const ModelView&) = delete;
@@ -57,10 +58,12 @@ class ModelView {
   virtual ModelView* hitTest(CGPoint pointInSuperview);
   // NSView's search: hidden or outside the frame gives none; else the
   // subviews from the topmost down, the first answer winning; else itself.
+  // The frame's edges are NSMouseInRect's under the superview's flippedness.
   ModelView* defaultHitTest(CGPoint pointInSuperview);
 
   ModelView* addSubview(std::unique_ptr<ModelView> view);
   [[nodiscard]] ModelClass* modelClass() const { return cls_; }
+  [[nodiscard]] const CGRect& frame() const { return frame_; }
   [[nodiscard]] const ModelView* superview() const { return superview_; }
   [[nodiscard]] const std::vector<std::unique_ptr<ModelView>>& subviews() const {
     return subviews_;
@@ -71,6 +74,7 @@ class ModelView {
   ModelClass* cls_;
   CGRect frame_;
   bool hidden_;
+  bool flipped_;
   const ModelWindow* window_;
   ModelView* superview_ = nullptr;
   std::vector<std::unique_ptr<ModelView>> subviews_;
@@ -100,6 +104,13 @@ class ViewTreeModel {
   // The model of a real view of the window; none for none or a stranger.
   [[nodiscard]] const ModelView* modelOf(const View* view) const;
   [[nodiscard]] std::size_t viewCount() const { return nodes_.size(); }
+  // Points on the edges of every view's frame, in the frame view's
+  // superview's coordinates (the window's): each frame's corners, the
+  // middles of its edges and its centre. Clicks come at whole points, and
+  // frames mostly lie on whole points, so these are where the edge rule
+  // decides an answer; comparing the model with the window there checks
+  // that both follow the same rule.
+  [[nodiscard]] std::vector<CGPoint> edgePoints() const;
 
   // The install walk: every view below the frame view whose class's name
   // holds titlebar or toolbar in any case has its class's hit test replaced,
@@ -107,7 +118,7 @@ class ViewTreeModel {
   void installTitlebarHitTesting();
 
  private:
-  std::unique_ptr<ModelView> copy(const View& view);
+  std::unique_ptr<ModelView> copy(View& view);
 
   std::unordered_map<const Class*, std::unique_ptr<ModelClass>> classes_;
   std::unordered_map<const View*, const ModelView*> nodes_;

@@ -18,7 +18,7 @@ struct Probe {
 
 void showWhereClicksLand(Window* window, const char* when) {
   // Points in window coordinates across the top of a 900 × 600 window.
-  const Probe probes[] = {{"close button", {14, 579}},          {"zoom button", {54, 579}},
+  const Probe probes[] = {{"close button", {14, 580}},          {"zoom button", {54, 580}},
                           {"strip left of centre", {200, 590}}, {"strip, lower part", {450, 560}},
                           {"strip right edge", {890, 595}},     {"content", {450, 300}}};
   std::printf("clicks across the strip, %s:\n", when);

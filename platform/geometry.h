@@ -24,11 +24,18 @@ struct CGRect {
   [[nodiscard]] double minY() const { return origin.y; }
   [[nodiscard]] double maxX() const { return origin.x + size.width; }
   [[nodiscard]] double maxY() const { return origin.y + size.height; }
-  // NSPointInRect: the lower and left edges are inside, the upper and right
-  // edges outside.
-  [[nodiscard]] bool contains(CGPoint p) const {
-    return p.x >= minX() && p.x < maxX() && p.y >= minY() && p.y < maxY();
-  }
 };
+
+// NSMouseInRect: whether a click at `p` falls in `rect`, judged as the user
+// sees the rectangle in a coordinate system that is `flipped` (y grows
+// downwards) or not. The edge the user sees at the top is inside and the
+// one at the bottom outside; the left edge is inside and the right one
+// outside. Unflipped, minY is the bottom edge: (minY, maxY]. Flipped, minY
+// is the top edge: [minY, maxY), which is NSPointInRect's answer.
+[[nodiscard]] inline bool NSMouseInRect(CGPoint p, const CGRect& rect, bool flipped) {
+  if (p.x < rect.minX() || p.x >= rect.maxX()) return false;
+  return flipped ? p.y >= rect.minY() && p.y < rect.maxY()
+                 : p.y > rect.minY() && p.y <= rect.maxY();
+}
 
 }  // namespace tovik

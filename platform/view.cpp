@@ -9,6 +9,46 @@ namespace tovik {
 
 namespace {
 const SEL kHitTest = sel_registerName("hitTest:");
+const SEL kIsFlipped = sel_registerName("isFlipped");
+
+// NSView's own isFlipped: views draw with the bottom-left origin.
+constexpr auto kDefaultIsFlippedBody = [](View* /*self*/) { return false; };
+const IMP kOwnIsFlipped = makeImp(kDefaultIsFlippedBody);
+
+// Sends isFlipped to a view whose class overrides it; out of line, so the
+// check that mostly spares the send stays small where it is inlined.
+[[gnu::noinline]] bool callIsFlipped(IMP imp, View* view) {
+  return callImplementation<bool>(imp, view, kIsFlipped);
+}
+
+}  // namespace
+
+// isFlipped as a view's class answers it. A class that keeps NSView's
+// isFlipped is not sent the message: the implementation it resolves to is
+// compared with NSView's, which spares the call on nearly every view. The
+// view keeps the method its class resolved, resolved again only once some
+// class has gained a method; a replaced implementation is read from the
+// method at each call.
+struct FlippedAnswer {
+  static bool of(View* view) {
+    const std::uint64_t generation = gMethodTableGeneration.load(std::memory_order_acquire);
+    if (view->isFlippedGeneration_ != generation) {
+      const Method* method = view->isa()->lookup(kIsFlipped);
+      if (method == nullptr) throwUnrecognizedSelector(view, kIsFlipped);
+      view->isFlippedMethod_ = method;
+      view->isFlippedGeneration_ = generation;
+    }
+    const IMP imp = view->isFlippedMethod_->imp();
+    return imp != kOwnIsFlipped && callIsFlipped(imp, view);
+  }
+};
+
+namespace {
+
+bool superviewAnswersFlipped(const View* view) {
+  View* parent = view->superview();
+  return parent != nullptr && FlippedAnswer::of(parent);
+}
 
 // While a hit search runs on this thread nothing it can reach is freed: the
 // outermost level holds the view it started from, and a view taken out of a
@@ -47,15 +87,41 @@ constexpr auto kDefaultHitTestBody = [](View* self, CGPoint point) -> View* {
   return defaultHitTest(self, point);
 };
 
-// Sends hitTest: to `view`: the implementation its class resolves the
-// selector to, looked up at each send, so a replacement takes effect from
-// the next search.
-View* sendHitTest(View* view, CGPoint point) {
+View* search(View* view, CGPoint pointInSuperview, bool superviewFlipped);
+
+// Sends hitTest: to `view`, whose superview's flippedness is given: the
+// implementation its class resolves the selector to, looked up at each
+// send, so a replacement takes effect from the next search.
+View* sendHitTest(View* view, CGPoint point, bool superviewFlipped) {
   static const IMP own = defaultHitTestImplementation();
   const Method* method = view->isa()->lookup(kHitTest);
   if (method == nullptr) throwUnrecognizedSelector(view, kHitTest);
   const IMP imp = method->imp();
-  return imp == own ? defaultHitTest(view, point) : callHitTest(imp, view, point);
+  // A replacement receives only the point; NSView's hitTest:, if it calls
+  // that, asks the superview again (see defaultHitTest).
+  return imp == own ? search(view, point, superviewFlipped) : callHitTest(imp, view, point);
+}
+
+// NSView's hitTest: for a view whose superview's flippedness is known. The
+// frame's edges are judged as -[NSView mouse:inRect:] of the superview
+// judges them.
+View* search(View* view, CGPoint pointInSuperview, bool superviewFlipped) {
+  if (view->isHidden() || !NSMouseInRect(pointInSuperview, view->frame(), superviewFlipped)) {
+    return nullptr;
+  }
+  const HitSearchScope scope(view);
+  const std::vector<Ref<View>>& subviews = view->subviews();
+  if (subviews.empty()) return view;
+  const CGPoint local{pointInSuperview.x - view->frame().origin.x,
+                      pointInSuperview.y - view->frame().origin.y};
+  const bool flipped = FlippedAnswer::of(view);
+  // By index, re-checked at each step: a view's hitTest: may change the list
+  // it is found in.
+  for (std::size_t i = subviews.size(); i-- > 0;) {
+    if (i >= subviews.size()) continue;
+    if (View* hit = sendHitTest(subviews[i].get(), local, flipped)) return hit;
+  }
+  return view;
 }
 
 void keepUntilSearchEnds(Ref<View> view) {
@@ -84,6 +150,7 @@ Class* View::runtimeClass() {
     });
     addMethod(c, "isHidden", [](View* self) { return self->isHidden(); });
     addMethod(c, "setHidden:", [](View* self, bool hidden) { self->setHidden(hidden); });
+    addMethod(c, "isFlipped", kDefaultIsFlippedBody);
     addMethod(c, "addSubview:", [](View* self, View* view) { self->addSubview(view); });
     addMethod(c, "addSubview:positioned:relativeTo:",
               [](View* self, View* view, std::int64_t place, View* other) {
@@ -198,7 +265,7 @@ CGPoint View::convertPointToView(CGPoint point, const View* view) const {
 }
 
 Ref<View> View::hitTest(CGPoint pointInSuperview) {
-  View* hit = sendHitTest(this, pointInSuperview);
+  View* hit = sendHitTest(this, pointInSuperview, superviewAnswersFlipped(this));
   Ref<View> answer = hit != nullptr ? hit->retainAs<View>() : nullptr;
   // The answer is owned now; outside any search nothing needs the kept views.
   if (hitSearchDepth == 0 && keptByHitSearch != nullptr) keptByHitSearch->clear();
@@ -221,19 +288,10 @@ View* callHitTest(IMP imp, View* view, CGPoint point) {
   return callImplementation<View*>(imp, view, kHitTest, point);
 }
 
+bool View::isFlipped() { return FlippedAnswer::of(this); }
+
 View* defaultHitTest(View* view, CGPoint pointInSuperview) {
-  if (view->isHidden() || !view->frame().contains(pointInSuperview)) return nullptr;
-  const HitSearchScope search(view);
-  const CGPoint local{pointInSuperview.x - view->frame().origin.x,
-                      pointInSuperview.y - view->frame().origin.y};
-  // By index, re-checked at each step: a view's hitTest: may change the list
-  // it is found in.
-  const std::vector<Ref<View>>& subviews = view->subviews();
-  for (std::size_t i = subviews.size(); i-- > 0;) {
-    if (i >= subviews.size()) continue;
-    if (View* hit = sendHitTest(subviews[i].get(), local)) return hit;
-  }
-  return view;
+  return search(view, pointInSuperview, superviewAnswersFlipped(view));
 }
 
 }  // namespace tovik

@@ -44,6 +44,13 @@ class View : public Object {
   [[nodiscard]] Window* window() const { return window_; }
   [[nodiscard]] bool isHidden() const { return hidden_; }
   void setHidden(bool hidden) { hidden_ = hidden; }
+  // Sends isFlipped through the runtime, so a class that overrides it is
+  // what answers; NSView's own answer is no. Here a flipped view changes
+  // which edges of its subviews' frames a click belongs to (see
+  // defaultHitTest); the window system does not flip coordinates, so
+  // frames, conversions and the points handed down a hit search keep the
+  // bottom-left origin whatever a view answers.
+  [[nodiscard]] bool isFlipped();
 
   // Adds `view` on top of the subviews, taking it from its old superview.
   // Adding a view to itself or to one of its own descendants is an error.
@@ -72,17 +79,32 @@ class View : public Object {
   void setWindow(Window* window);
   [[nodiscard]] CGPoint originInWindow() const;
   void checkCanAdopt(const View* view) const;
+  // view.cpp's: how a hit search asks isFlipped, through the two fields at
+  // the end.
+  friend struct FlippedAnswer;
 
   CGRect frame_{};
   View* superview_ = nullptr;
   std::vector<Ref<View>> subviews_;
   Window* window_ = nullptr;
   bool hidden_ = false;
+  // The isFlipped method the view's class resolved to, and the runtime's
+  // method-table generation it was resolved in.
+  const Method* isFlippedMethod_ = nullptr;
+  std::uint64_t isFlippedGeneration_ = 0;
 };
 
 // NSView's own hitTest:, AppKit's search: a hidden view or a point outside the
 // frame gives no view; otherwise the subviews are asked from the topmost down,
 // through the runtime, and the first answer wins; otherwise the view itself.
+// The point is tested against the frame as NSMouseInRect tests it, with the
+// superview's isFlipped (no superview: unflipped): under an unflipped
+// superview the frame's bottom edge is outside and its top edge inside,
+// under a flipped one the reverse; the left edge is inside, the right one
+// outside. A search asks isFlipped once of each view with subviews it
+// enters and hands the answer down to them; only a replaced hitTest: that
+// calls NSView's makes it ask that view's superview again. A class that
+// keeps NSView's isFlipped is not sent the message.
 // The answer is borrowed: it stays alive at least until the next hit search
 // on the thread starts, even when a hitTest: took it out of the tree.
 View* defaultHitTest(View* view, CGPoint pointInSuperview);

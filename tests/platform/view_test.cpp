@@ -54,6 +54,103 @@ TEST_F(ViewTest, HitTestIsAppKitsSearchThroughTheRuntime) {
   EXPECT_THROW(View::withFrame(Object::runtimeClass(), {}), PlatformError);
 }
 
+// A parent at the origin of its superview's coordinates, so points given to
+// it read the same in its own, and a 10 × 10 child at (10, 10).
+struct ParentAndChild {
+  Ref<View> parent;
+  Ref<View> child;
+};
+ParentAndChild parentAndChild(Class* parentClass, Class* childClass) {
+  ParentAndChild views{View::withFrame(parentClass, {{0, 0}, {100, 100}}),
+                       View::withFrame(childClass, {{10, 10}, {10, 10}})};
+  views.parent->addSubview(views.child.get());
+  return views;
+}
+
+// A host's view class made at run time whose isFlipped answers YES.
+Class* hostFlippedViewClass() {
+  static Class* const cls = [] {
+    Class* c = objc_allocateClassPair(View::runtimeClass(), "HostFlippedView");
+    addMethod(c, "isFlipped", [](View*) { return true; });
+    objc_registerClassPair(c);
+    return c;
+  }();
+  return cls;
+}
+
+// A host's view class whose hitTest: is its own and answers what NSView's
+// implementation answers, as a replacement calling the original does.
+Class* forwardingHitTestClass() {
+  static Class* const cls = [] {
+    Class* c = objc_allocateClassPair(View::runtimeClass(), "ForwardingHitTestView");
+    addMethod(c, "hitTest:", [](View* self, CGPoint point) -> View* {
+      return callHitTest(defaultHitTestImplementation(), self, point);
+    });
+    objc_registerClassPair(c);
+    return c;
+  }();
+  return cls;
+}
+
+TEST_F(ViewTest, FrameEdgesAreJudgedAsTheUserSeesThemUnderAnUnflippedSuperview) {
+  const auto [parent, child] = parentAndChild(View::runtimeClass(), View::runtimeClass());
+  EXPECT_FALSE(send<bool>(parent.get(), "isFlipped"));
+  // GNUstep's answers: the child's bottom edge is the parent's, its top edge
+  // the child's; its left edge is the child's, its right edge the parent's.
+  EXPECT_EQ(parent->hitTest({15, 10}), parent);
+  EXPECT_EQ(parent->hitTest({15, 20}), child);
+  EXPECT_EQ(parent->hitTest({10, 15}), child);
+  EXPECT_EQ(parent->hitTest({20, 15}), parent);
+  // A view without a superview is judged by the unflipped rule.
+  EXPECT_EQ(parent->hitTest({50, 0}), nullptr);
+  EXPECT_EQ(parent->hitTest({50, 100}), parent);
+  EXPECT_EQ(parent->hitTest({100, 50}), nullptr);
+  // Asked on its own, through the runtime, the child asks its superview.
+  EXPECT_EQ(send<Ref<View>>(child.get(), "hitTest:", CGPoint{15, 10}), nullptr);
+  EXPECT_EQ(send<Ref<View>>(child.get(), "hitTest:", CGPoint{15, 20}), child);
+}
+
+TEST_F(ViewTest, AFlippedSuperviewReversesTheVerticalEdgesOfItsSubviewsOnly) {
+  const auto [parent, child] = parentAndChild(hostFlippedViewClass(), View::runtimeClass());
+  auto grandchild = View::withFrame({{5, 0}, {5, 5}});  // x 15..20, y 10..15 in the parent
+  child->addSubview(grandchild.get());
+  EXPECT_TRUE(parent->isFlipped());
+  EXPECT_EQ(parent->hitTest({12, 10}), child);  // minY, the top the user sees: inside
+  EXPECT_EQ(parent->hitTest({12, 20}), parent);
+  EXPECT_EQ(parent->hitTest({10, 12}), child);  // left and right as before
+  EXPECT_EQ(parent->hitTest({20, 12}), parent);
+  // The child is not flipped: the grandchild's bottom edge is outside.
+  EXPECT_EQ(parent->hitTest({17, 10}), child);
+  EXPECT_EQ(parent->hitTest({17, 15}), grandchild);
+  EXPECT_EQ(parent->hitTest({50, 0}), nullptr);  // its own frame: no superview
+
+  // A subview class with its own hitTest: that calls NSView's meets the
+  // same rule.
+  const auto forwarding = parentAndChild(hostFlippedViewClass(), forwardingHitTestClass());
+  EXPECT_EQ(forwarding.parent->hitTest({15, 10}), forwarding.child);
+  EXPECT_EQ(forwarding.parent->hitTest({15, 20}), forwarding.parent);
+}
+
+TEST_F(ViewTest, ChangesToIsFlippedTakeEffectFromTheNextClick) {
+  static int runs = 0;  // a fresh class per run, since the test changes it
+  Class* cls =
+      objc_allocateClassPair(View::runtimeClass(), "LaterFlippedView" + std::to_string(runs++));
+  objc_registerClassPair(cls);
+  const auto [parent, child] = parentAndChild(cls, View::runtimeClass());
+  EXPECT_EQ(parent->hitTest({15, 10}), parent);
+
+  // The class gains its own isFlipped after the parent was searched...
+  const SEL isFlipped = sel_registerName("isFlipped");
+  const IMP yes = makeImp([](View*) { return true; });
+  ASSERT_TRUE(class_addMethod(cls, isFlipped, yes, yes->types));
+  EXPECT_EQ(parent->hitTest({15, 10}), child);
+  // ...and then has it replaced.
+  method_setImplementation(class_getInstanceMethod(cls, isFlipped),
+                           makeImp([](View*) { return false; }));
+  EXPECT_EQ(parent->hitTest({15, 10}), parent);
+  EXPECT_FALSE(parent->isFlipped());
+}
+
 TEST_F(ViewTest, TreeEditsMoveViewsAndTheirWindow) {
   auto window = Window::create({{0, 0}, {400, 300}});
   View* content = window->contentView();

@@ -7,6 +7,7 @@
 
 #include "platform/application.h"
 #include "platform/notification_center.h"
+#include "platform/window_metrics.h"
 
 namespace tovik {
 namespace {
@@ -135,6 +136,34 @@ TEST_F(WindowTest, ReplacingTheDelegateSilencesThePreviousOne) {
   window->setFrame({{0, 0}, {500, 300}}, true);
   window->performClose(nullptr);
   EXPECT_TRUE(recorder.heard.empty());
+  EXPECT_FALSE(window->isVisible());
+}
+
+std::string reached(const Window& window, const Ref<View>& hit) {
+  if (hit == nullptr) return "no view";
+  return hit.get() == window.contentView() ? "content" : hit->isa()->name();
+}
+
+TEST_F(WindowTest, ClicksOnTheLineUnderTheTitlebarStripReachTheContent) {
+  auto window = Window::create({{0, 0}, {800, 600}});
+  window->makeKeyAndOrderFront(nullptr);
+  const double line = 600 - metrics::kTitlebarHeight;
+  ASSERT_EQ(window->contentView()->frame().maxY(), line);
+  // The line is the strip's bottom edge, outside it, and the content's top
+  // edge, inside it. The window's top edge is the strip's.
+  EXPECT_EQ(reached(*window, window->mouseDown({400, line})), "content");
+  EXPECT_EQ(reached(*window, window->mouseDown({400, line + 1})), "NSVisualEffectView");
+  EXPECT_EQ(reached(*window, window->mouseDown({400, 600})), "NSVisualEffectView");
+  EXPECT_EQ(reached(*window, window->mouseDown({400, 0})), "no view");
+
+  // A standard button's bottom edge belongs to the strip; a click on its
+  // top edge performs its action.
+  const CGPoint close =
+      window->standardWindowButton(NSWindowCloseButton)->convertPointToView({0, 0}, nullptr);
+  EXPECT_EQ(reached(*window, window->mouseDown({close.x + 7, close.y})), "NSVisualEffectView");
+  EXPECT_TRUE(window->isVisible());
+  EXPECT_EQ(reached(*window, window->mouseDown({close.x + 7, close.y + metrics::kButtonSize})),
+            "_NSThemeCloseWidget");
   EXPECT_FALSE(window->isVisible());
 }
 
