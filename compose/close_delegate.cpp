@@ -26,6 +26,7 @@ Class* ComposeWindowCloseDelegate::runtimeClass() {
     Class* c = objc_declareClass(
         "ComposeWindowCloseDelegate", Object::runtimeClass(),
         [](Class*) -> Ref<Object> { return nullptr; }, /*registered=*/false);
+    if (Protocol* protocol = objc_getProtocol("NSWindowDelegate")) class_addProtocol(c, protocol);
     addMethod(c, "windowShouldClose:", [](ComposeWindowCloseDelegate* self, Object* window) {
       return self->windowShouldClose(window);
     });

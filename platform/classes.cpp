@@ -28,6 +28,7 @@ const bool kRegistered = [] {
   ToolbarItem::runtimeClass();
   Toolbar::runtimeClass();
   Window::runtimeClass();
+  Panel::runtimeClass();
   Application::runtimeClass();
   AppcastItem::runtimeClass();
   Updater::runtimeClass();
@@ -36,6 +37,13 @@ const bool kRegistered = [] {
   URL::runtimeClass();
   Workspace::runtimeClass();
   UserDefaults::runtimeClass();
+  Protocol::runtimeClass();
+  // The platform's own protocols, each adopting the NSObject protocol (which
+  // the NSObject class adopts); the update framework declares its own.
+  Protocol* const nsObject = Protocol::nsObject();
+  objc_declareProtocol("NSApplicationDelegate", {nsObject});
+  objc_declareProtocol("NSWindowDelegate", {nsObject});
+  objc_declareProtocol("NSToolbarDelegate", {nsObject});
   return true;
 }();
 }  // namespace

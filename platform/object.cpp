@@ -16,6 +16,14 @@ Class* Object::runtimeClass() {
     addMethod(c, "isKindOfClass:", [](Object* self, Class* cls) {
       return self->isa()->isSubclassOf(cls);
     });
+    // The class or one of its superclasses adopts the protocol, or adopts
+    // one that adopts it. NO for no protocol.
+    addMethod(c, "conformsToProtocol:", [](Object* self, Protocol* protocol) {
+      for (const Class* cls = self->isa(); cls != nullptr; cls = cls->superclass()) {
+        if (class_conformsToProtocol(cls, protocol)) return true;
+      }
+      return false;
+    });
     return c;
   }();
   return cls;

@@ -24,6 +24,11 @@ struct RuntimeState {
   std::vector<std::unique_ptr<Class>> classes;
   std::vector<std::unique_ptr<const MethodCache>> retiredCaches;
   std::vector<std::unique_ptr<Imp>> imps;
+  // Protocols: every one made (for the life of the process), the registered
+  // ones by name, and each class's own adopted list, in order of adoption.
+  std::vector<Ref<Protocol>> protocols;
+  std::unordered_map<std::string, Protocol*> protocolRegistry;
+  std::unordered_map<const Class*, std::vector<Protocol*>> classProtocols;
 };
 
 RuntimeState& state() {
@@ -232,6 +237,120 @@ IMP method_setImplementation(Method* method, IMP imp) {
                         method->types() + "'");
   }
   return method->exchange(imp);
+}
+
+Class* Protocol::runtimeClass() {
+  // Made only by the runtime: the class cannot make an instance.
+  static Class* const cls = objc_declareClass("Protocol", Object::runtimeClass(),
+                                              [](Class*) -> Ref<Object> { return nullptr; });
+  return cls;
+}
+
+Protocol* Protocol::nsObject() {
+  static Protocol* const protocol = [] {
+    Protocol* made = objc_declareProtocol("NSObject", {});
+    class_addProtocol(Object::runtimeClass(), made);
+    return made;
+  }();
+  return protocol;
+}
+
+bool Protocol::conformsLocked(const Protocol* other) const {
+  return this == other || name_ == other->name_ || anyConformsLocked(adopted_, other);
+}
+
+bool Protocol::anyConformsLocked(const std::vector<Protocol*>& list, const Protocol* other) {
+  for (const Protocol* protocol : list) {
+    if (protocol->conformsLocked(other)) return true;
+  }
+  return false;
+}
+
+Protocol* objc_getProtocol(std::string_view name) {
+  auto& rt = state();
+  std::shared_lock lock(rt.mutex);
+  auto it = rt.protocolRegistry.find(std::string(name));
+  return it != rt.protocolRegistry.end() ? it->second : nullptr;
+}
+
+Protocol* objc_allocateProtocol(std::string_view name) {
+  Class* isa = Protocol::runtimeClass();  // before the lock: declaring it takes the lock
+  auto& rt = state();
+  std::unique_lock lock(rt.mutex);
+  if (rt.protocolRegistry.contains(std::string(name))) return nullptr;
+  rt.protocols.push_back(Ref<Protocol>(new Protocol(isa, name)));
+  return rt.protocols.back().get();
+}
+
+void protocol_addProtocol(Protocol* protocol, Protocol* addition) {
+  if (protocol == nullptr || addition == nullptr) return;
+  std::unique_lock lock(state().mutex);
+  if (protocol->stage_ != Protocol::Stage::UnderConstruction ||
+      addition->stage_ != Protocol::Stage::Registered) {
+    return;
+  }
+  protocol->adopted_.push_back(addition);
+}
+
+void objc_registerProtocol(Protocol* protocol) {
+  if (protocol == nullptr) return;
+  auto& rt = state();
+  std::unique_lock lock(rt.mutex);
+  if (protocol->stage_ != Protocol::Stage::UnderConstruction) return;
+  // A name found by objc_getProtocol keeps naming the protocol first found:
+  // classes may already have adopted it.
+  if (!rt.protocolRegistry.try_emplace(protocol->name_, protocol).second) return;
+  protocol->stage_ = Protocol::Stage::Registered;
+}
+
+Protocol* objc_declareProtocol(std::string_view name, std::initializer_list<Protocol*> adopted) {
+  Protocol* protocol = objc_allocateProtocol(name);
+  if (protocol != nullptr) {
+    for (Protocol* addition : adopted) protocol_addProtocol(protocol, addition);
+    objc_registerProtocol(protocol);
+  }
+  if (protocol == nullptr || objc_getProtocol(name) != protocol) {
+    throw PlatformError("protocol " + std::string(name) + " is declared twice");
+  }
+  return protocol;
+}
+
+bool protocol_conformsToProtocol(const Protocol* protocol, const Protocol* other) {
+  if (protocol == nullptr || other == nullptr) return false;
+  std::shared_lock lock(state().mutex);
+  return protocol->conformsLocked(other);
+}
+
+std::vector<Protocol*> protocol_copyProtocolList(const Protocol* protocol) {
+  if (protocol == nullptr) return {};
+  std::shared_lock lock(state().mutex);
+  return protocol->adopted_;
+}
+
+bool class_addProtocol(Class* cls, Protocol* protocol) {
+  if (cls == nullptr || protocol == nullptr) return false;
+  auto& rt = state();
+  std::unique_lock lock(rt.mutex);
+  std::vector<Protocol*>& own = rt.classProtocols[cls];
+  if (Protocol::anyConformsLocked(own, protocol)) return false;
+  own.push_back(protocol);
+  return true;
+}
+
+bool class_conformsToProtocol(const Class* cls, const Protocol* protocol) {
+  if (cls == nullptr || protocol == nullptr) return false;
+  auto& rt = state();
+  std::shared_lock lock(rt.mutex);
+  auto it = rt.classProtocols.find(cls);
+  return it != rt.classProtocols.end() && Protocol::anyConformsLocked(it->second, protocol);
+}
+
+std::vector<Protocol*> class_copyProtocolList(const Class* cls) {
+  if (cls == nullptr) return {};
+  auto& rt = state();
+  std::shared_lock lock(rt.mutex);
+  auto it = rt.classProtocols.find(cls);
+  return it != rt.classProtocols.end() ? it->second : std::vector<Protocol*>{};
 }
 
 void throwUnrecognizedSelector(const Object* receiver, SEL sel) {

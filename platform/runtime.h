@@ -2,6 +2,7 @@
 
 #include <atomic>
 #include <cstdint>
+#include <initializer_list>
 #include <memory>
 #include <mutex>
 #include <stdexcept>
@@ -137,6 +138,51 @@ class Class {
 
 inline bool Object::isKindOfClass(const Class* cls) const { return isa_->isSubclassOf(cls); }
 
+// A protocol: a named promise of methods, which may adopt other protocols.
+// On the platform a protocol is an object, an instance of the class Protocol
+// under NSObject, and a Protocol* argument is encoded "@". It is an Object
+// here too, so that a method taking one (NSObject's conformsToProtocol:) has
+// the platform's encoding, its argument is checked for kind like any other
+// object's, and a host can hold one by strong reference or put it in a
+// collection. Protocols are made only by the runtime (objc_allocateProtocol)
+// and live as long as the process, as on the platform.
+class Protocol final : public Object {
+ public:
+  static Class* runtimeClass();
+  // The root protocol, NSObject, adopted by the NSObject class and by every
+  // protocol of the platform; declared on first use, so that each framework
+  // can declare its protocols at load in no particular order.
+  static Protocol* nsObject();
+
+  [[nodiscard]] const std::string& name() const { return name_; }
+
+ private:
+  enum class Stage : std::uint8_t { UnderConstruction, Registered };
+
+  Protocol(Class* isa, std::string_view name) : Object(isa), name_(name) {}
+  // Whether this protocol is `other`, or adopts it, at any depth. Protocols
+  // are compared by name as well as identity, as the platform's runtime
+  // does. The caller holds the runtime's lock.
+  [[nodiscard]] bool conformsLocked(const Protocol* other) const;
+  // Whether a protocol of `list` conforms to `other`; under the lock too.
+  static bool anyConformsLocked(const std::vector<Protocol*>& list, const Protocol* other);
+
+  friend Protocol* objc_allocateProtocol(std::string_view name);
+  friend void protocol_addProtocol(Protocol* protocol, Protocol* addition);
+  friend void objc_registerProtocol(Protocol* protocol);
+  friend bool protocol_conformsToProtocol(const Protocol* protocol, const Protocol* other);
+  friend std::vector<Protocol*> protocol_copyProtocolList(const Protocol* protocol);
+  friend bool class_addProtocol(Class* cls, Protocol* protocol);
+  friend bool class_conformsToProtocol(const Class* cls, const Protocol* protocol);
+
+  const std::string name_;
+  // Both guarded by the runtime's lock. A protocol gains adopted protocols
+  // only while under construction, and only registered ones, so adoption
+  // never makes a cycle.
+  std::vector<Protocol*> adopted_;
+  Stage stage_ = Stage::UnderConstruction;
+};
+
 // ---- Runtime functions, with the platform's semantics ----
 
 Class* objc_getClass(std::string_view name);
@@ -170,6 +216,46 @@ inline const char* method_getTypeEncoding(const Method* m) {
 inline IMP method_getImplementation(const Method* m) { return m != nullptr ? m->imp() : nullptr; }
 // Returns the previous implementation. The new one must have the method's encoding.
 IMP method_setImplementation(Method* method, IMP imp);
+
+// ---- Protocols, with the platform's semantics. They are kept in tables of
+// their own: nothing of them is on the path of a message send. ----
+
+// The registered protocol of that name; nullptr for an unknown name or one
+// still under construction.
+Protocol* objc_getProtocol(std::string_view name);
+// A new protocol under construction; nullptr when a registered protocol has
+// the name. Not found by name until registered.
+Protocol* objc_allocateProtocol(std::string_view name);
+// Makes `protocol` adopt `addition`. Does nothing unless `protocol` is still
+// under construction and `addition` is registered.
+void protocol_addProtocol(Protocol* protocol, Protocol* addition);
+// Registers a protocol made by objc_allocateProtocol, making it found by
+// name and closed to further change. Does nothing when it is registered
+// already, or when another protocol of its name was registered since it was
+// allocated (it then stays under construction).
+void objc_registerProtocol(Protocol* protocol);
+// A protocol of the platform, made, adopting `adopted` and registered at
+// once; throws PlatformError when the name is taken.
+Protocol* objc_declareProtocol(std::string_view name, std::initializer_list<Protocol*> adopted);
+// "nil" for no protocol, as on the platform.
+inline const char* protocol_getName(const Protocol* protocol) {
+  return protocol != nullptr ? protocol->name().c_str() : "nil";
+}
+// YES when `protocol` is `other` or adopts it, directly or through the
+// protocols it adopts.
+bool protocol_conformsToProtocol(const Protocol* protocol, const Protocol* other);
+// The protocols `protocol` itself adopts, in order of adoption.
+std::vector<Protocol*> protocol_copyProtocolList(const Protocol* protocol);
+// Adds `protocol` to the class's own list; NO when the class already
+// conforms to it by class_conformsToProtocol (it adopts it, or adopts a
+// protocol that adopts it).
+bool class_addProtocol(Class* cls, Protocol* protocol);
+// Whether a protocol in the class's own list conforms to `protocol`. The
+// superclasses are not looked at, as on the platform; NSObject's
+// conformsToProtocol: is what walks the superclass chain.
+bool class_conformsToProtocol(const Class* cls, const Protocol* protocol);
+// The protocols the class itself adopts, in order of adoption.
+std::vector<Protocol*> class_copyProtocolList(const Class* cls);
 
 [[noreturn]] void throwUnrecognizedSelector(const Object* receiver, SEL sel);
 [[noreturn]] void throwEncodingMismatch(const Object* receiver, SEL sel, const char* methodTypes,

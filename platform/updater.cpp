@@ -11,6 +11,13 @@ Controllers& controllers() {
   static auto* all = new Controllers;
   return *all;
 }
+
+// The framework's delegate protocol, declared when the framework is loaded,
+// as its classes are (platform/classes.cpp).
+const bool kDelegateProtocolDeclared = [] {
+  objc_declareProtocol("SPUUpdaterDelegate", {Protocol::nsObject()});
+  return true;
+}();
 }  // namespace
 
 Class* AppcastItem::runtimeClass() {

@@ -98,6 +98,43 @@ Class* Window::runtimeClass() {
     addMethod(c,
               "deminiaturize:", [](Window* self, Object* sender) { self->deminiaturize(sender); });
     addMethod(c, "isMiniaturized", [](Window* self) { return self->isMiniaturized(); });
+    addMethod(c, "canBecomeKeyWindow", [](Window* self) { return self->styleAllowsKey(); });
+    addMethod(c, "canBecomeMainWindow",
+              [](Window* self) { return self->isVisible() && self->styleAllowsKey(); });
+    addMethod(c, "isKeyWindow", [](Window* self) { return self->isKeyWindow(); });
+    addMethod(c, "isMainWindow", [](Window* self) { return self->isMainWindow(); });
+    addMethod(c, "makeKeyAndOrderFront:", [](Window* self, Object* sender) {
+      self->makeKeyAndOrderFront(sender);
+    });
+    addMethod(c, "orderFront:", [](Window* self, Object* sender) { self->orderFront(sender); });
+    addMethod(c, "orderOut:", [](Window* self, Object* sender) { self->orderOut(sender); });
+    addMethod(c, "level", [](Window* self) { return self->level(); });
+    addMethod(c, "setLevel:", [](Window* self, std::int64_t level) { self->setLevel(level); });
+    addMethod(c, "hidesOnDeactivate", [](Window* self) { return self->hidesOnDeactivate(); });
+    addMethod(c, "setHidesOnDeactivate:", [](Window* self, bool hides) {
+      self->setHidesOnDeactivate(hides);
+    });
+    return c;
+  }();
+  return cls;
+}
+
+Class* Panel::runtimeClass() {
+  static Class* const cls = [] {
+    Class* c = objc_declareClass("NSPanel", Window::runtimeClass(), [](Class* isa) -> Ref<Object> {
+      return Ref<Object>(new Panel(isa));
+    });
+    // NSPanel keeps NSWindow's rule for key and is never main.
+    addMethod(c, "canBecomeMainWindow", [](Panel*) { return false; });
+    addMethod(c, "becomesKeyOnlyIfNeeded",
+              [](Panel* self) { return self->becomesKeyOnlyIfNeeded(); });
+    addMethod(c, "setBecomesKeyOnlyIfNeeded:", [](Panel* self, bool flag) {
+      self->setBecomesKeyOnlyIfNeeded(flag);
+    });
+    addMethod(c, "isFloatingPanel", [](Panel* self) { return self->isFloatingPanel(); });
+    addMethod(c, "setFloatingPanel:", [](Panel* self, bool floating) {
+      self->setFloatingPanel(floating);
+    });
     return c;
   }();
   return cls;
@@ -109,7 +146,15 @@ Ref<Window> Window::create(CGRect frame, std::uint64_t styleMask) {
   return window;
 }
 
+Ref<Panel> Panel::create(CGRect frame, std::uint64_t styleMask) {
+  auto panel = make<Panel>();
+  panel->initWithContentRect(frame, styleMask);
+  return panel;
+}
+
 Window::Window(Class* isa) : Object(isa) {}
+
+Panel::Panel(Class* isa) : Window(isa) { setHidesOnDeactivate(true); }
 
 Window::~Window() {
   // Views and a toolbar may outlive the window; they no longer refer to it.
@@ -147,11 +192,19 @@ void Window::setFrame(CGRect frame, bool /*display*/) {
   if (old.origin != frame.origin) postNotification(NSWindowDidMoveNotification);
 }
 
-bool Window::canBecomeKeyWindow() const {
-  return (styleMask_ & (NSWindowStyleMaskTitled | NSWindowStyleMaskResizable)) != 0;
+bool Window::isVisible() const {
+  return orderedIn_ && (!hidesOnDeactivate_ || Application::shared()->isActive());
 }
 
-bool Window::canBecomeMainWindow() const { return visible_ && canBecomeKeyWindow(); }
+bool Window::canBecomeKeyWindow() {
+  static const SEL sel = sel_registerName("canBecomeKeyWindow");
+  return send<bool>(this, sel);
+}
+
+bool Window::canBecomeMainWindow() {
+  static const SEL sel = sel_registerName("canBecomeMainWindow");
+  return send<bool>(this, sel);
+}
 
 bool Window::isKeyWindow() const { return Application::shared()->keyWindow() == this; }
 
@@ -159,20 +212,26 @@ bool Window::isMainWindow() const { return Application::shared()->mainWindow() =
 
 void Window::makeKeyAndOrderFront(Object* /*sender*/) {
   if (closed_) return;
-  visible_ = true;
+  orderedIn_ = true;
   Application::shared()->windowOrderedFront(this, true);
 }
 
 void Window::orderFront(Object* /*sender*/) {
   if (closed_) return;
-  visible_ = true;
+  orderedIn_ = true;
   Application::shared()->windowOrderedFront(this, false);
 }
 
 void Window::orderOut(Object* /*sender*/) {
-  if (!visible_) return;
-  visible_ = false;
+  if (!orderedIn_) return;
+  orderedIn_ = false;
   Application::shared()->windowOrderedOut(this);
+}
+
+void Window::setLevel(std::int64_t level) {
+  if (level == level_) return;
+  level_ = level;
+  if (orderedIn_) Application::shared()->windowOrderedFront(this, false);
 }
 
 void Window::performClose(Object* /*sender*/) {
@@ -207,7 +266,7 @@ void Window::close() {
 }
 
 void Window::miniaturize(Object* /*sender*/) {
-  if (miniaturized_ || !visible_ || (styleMask_ & NSWindowStyleMaskMiniaturizable) == 0) return;
+  if (miniaturized_ || !isVisible() || (styleMask_ & NSWindowStyleMaskMiniaturizable) == 0) return;
   miniaturized_ = true;
   orderOut(nullptr);
 }

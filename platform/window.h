@@ -17,12 +17,23 @@ inline constexpr std::uint64_t NSWindowStyleMaskTitled = 1U << 0U;
 inline constexpr std::uint64_t NSWindowStyleMaskClosable = 1U << 1U;
 inline constexpr std::uint64_t NSWindowStyleMaskMiniaturizable = 1U << 2U;
 inline constexpr std::uint64_t NSWindowStyleMaskResizable = 1U << 3U;
+// Panel-only bits: a utility window's small titlebar, and a panel whose
+// clicks do not activate the application.
+inline constexpr std::uint64_t NSWindowStyleMaskUtilityWindow = 1U << 4U;
+inline constexpr std::uint64_t NSWindowStyleMaskNonactivatingPanel = 1U << 7U;
 inline constexpr std::uint64_t NSWindowStyleMaskFullScreen = 1U << 14U;
 inline constexpr std::uint64_t NSWindowStyleMaskFullSizeContentView = 1U << 15U;
 // What a standard document window has.
 inline constexpr std::uint64_t kStandardWindowStyle =
     NSWindowStyleMaskTitled | NSWindowStyleMaskClosable | NSWindowStyleMaskMiniaturizable |
     NSWindowStyleMaskResizable;
+// What a utility panel has: a small titlebar with a close button.
+inline constexpr std::uint64_t kStandardPanelStyle =
+    NSWindowStyleMaskTitled | NSWindowStyleMaskClosable | NSWindowStyleMaskUtilityWindow;
+
+// NSWindowLevel: windows of a higher level stay in front of those of a lower.
+inline constexpr std::int64_t NSNormalWindowLevel = 0;
+inline constexpr std::int64_t NSFloatingWindowLevel = 3;
 
 // NSWindowButton: the standard buttons.
 inline constexpr std::int64_t NSWindowCloseButton = 0;
@@ -91,7 +102,9 @@ class Window : public Object {
 
   [[nodiscard]] String* identifier() const { return identifier_.get(); }
   void setIdentifier(String* identifier);
-  [[nodiscard]] bool isVisible() const { return visible_; }
+  // On screen: ordered in, and not hidden while the application is inactive
+  // (see hidesOnDeactivate).
+  [[nodiscard]] bool isVisible() const;
   [[nodiscard]] std::uint64_t styleMask() const { return styleMask_; }
   void setStyleMask(std::uint64_t mask);
   [[nodiscard]] CGRect frame() const { return frame_; }
@@ -101,14 +114,35 @@ class Window : public Object {
   [[nodiscard]] bool isMovableByWindowBackground() const { return movableByBackground_; }
   void setMovableByWindowBackground(bool movable) { movableByBackground_ = movable; }
 
-  [[nodiscard]] bool canBecomeKeyWindow() const;
-  [[nodiscard]] bool canBecomeMainWindow() const;
+  // Sent through the runtime, so a host's subclass that overrides either is
+  // what the application asks. NSWindow answers YES to canBecomeKeyWindow
+  // for a window with a titlebar or a resize bar, and to canBecomeMainWindow
+  // for such a window while it is visible; an NSPanel is never main.
+  [[nodiscard]] bool canBecomeKeyWindow();
+  [[nodiscard]] bool canBecomeMainWindow();
+  // Whether the application reports the window as its key or main window:
+  // never while the application is inactive.
   [[nodiscard]] bool isKeyWindow() const;
   [[nodiscard]] bool isMainWindow() const;
-  // Shows the window in front and makes it key and main where it can be.
+  // Shows the window at the front of its level and makes it key and main
+  // where it can be. In an inactive application the window is ordered front
+  // and becomes key (and main) when the application is next activated.
   void makeKeyAndOrderFront(Object* sender);
+  // Shows the window at the front of its level; key and main stay where they
+  // are.
   void orderFront(Object* sender);
+  // Takes the window off the screen. If it was key, key passes to the main
+  // window, else to the frontmost window that can be key; if it was main,
+  // main passes to the frontmost window that can be main.
   void orderOut(Object* sender);
+  [[nodiscard]] std::int64_t level() const { return level_; }
+  // A visible window moves to the front of its new level.
+  void setLevel(std::int64_t level);
+  // Whether the window leaves the screen while the application is inactive
+  // (and comes back when it is active again). NO for a window, YES for a
+  // panel.
+  [[nodiscard]] bool hidesOnDeactivate() const { return hidesOnDeactivate_; }
+  void setHidesOnDeactivate(bool hides) { hidesOnDeactivate_ = hides; }
   // What the close button does: asks the delegate's windowShouldClose: when
   // it answers that selector, and closes when allowed. Windows without the
   // closable style ignore it.
@@ -179,6 +213,12 @@ class Window : public Object {
   // go full screen.
   void toggleFullScreen(Object* sender);
 
+ protected:
+  // NSWindow's rule for taking key: a titlebar or a resize bar.
+  [[nodiscard]] bool styleAllowsKey() const {
+    return (styleMask_ & (NSWindowStyleMaskTitled | NSWindowStyleMaskResizable)) != 0;
+  }
+
  private:
   void buildViewTree();
   void layoutViews();
@@ -188,8 +228,10 @@ class Window : public Object {
   void performButtonAction(const View* hit);
 
   Ref<String> identifier_;
-  bool visible_ = false;
+  bool orderedIn_ = false;  // in the application's screen list
   bool closed_ = false;
+  std::int64_t level_ = NSNormalWindowLevel;
+  bool hidesOnDeactivate_ = false;
   std::uint64_t styleMask_ = kStandardWindowStyle;
   CGRect frame_{};
   bool movableByBackground_ = false;
@@ -209,6 +251,32 @@ class Window : public Object {
   bool miniaturized_ = false;
   bool inFullScreenTransition_ = false;
   CGRect frameBeforeFullScreen_{};
+};
+
+// A panel (NSPanel): a utility or floating window that can be key but is
+// never main, so a document window stays main while a panel takes the
+// keyboard. Panels hide while the application is inactive.
+class Panel : public Window {
+ public:
+  explicit Panel(Class* isa);
+  static Class* runtimeClass();
+  // initWithContentRect:styleMask:backing:defer: of NSPanel.
+  static Ref<Panel> create(CGRect frame, std::uint64_t styleMask = kStandardPanelStyle);
+
+  // A panel that becomes key only when needed is not handed key when
+  // another window leaves the screen or the application is activated; only
+  // makeKeyAndOrderFront: makes it key. Default NO.
+  [[nodiscard]] bool becomesKeyOnlyIfNeeded() const { return becomesKeyOnlyIfNeeded_; }
+  void setBecomesKeyOnlyIfNeeded(bool flag) { becomesKeyOnlyIfNeeded_ = flag; }
+  // A floating panel sits at NSFloatingWindowLevel, above document windows;
+  // setting it NO puts the panel back at NSNormalWindowLevel.
+  [[nodiscard]] bool isFloatingPanel() const { return level() == NSFloatingWindowLevel; }
+  void setFloatingPanel(bool floating) {
+    setLevel(floating ? NSFloatingWindowLevel : NSNormalWindowLevel);
+  }
+
+ private:
+  bool becomesKeyOnlyIfNeeded_ = false;
 };
 
 }  // namespace tovik

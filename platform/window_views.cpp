@@ -186,7 +186,7 @@ void Window::setToolbar(Toolbar* toolbar) {
 void Window::toolbarDidChange() { rebuildToolbarView(); }
 
 Ref<View> Window::mouseDown(CGPoint pointInWindow) {
-  if (frameView_ == nullptr || !visible_ || miniaturized_) return nullptr;
+  if (frameView_ == nullptr || !isVisible() || miniaturized_) return nullptr;
   Ref<Object> keepAlive = retain();  // a button's action may close the window
   Ref<View> hit = frameView_->hitTest(pointInWindow);
   if (hit != nullptr) performButtonAction(hit.get());

@@ -15,6 +15,11 @@ namespace {
 Class* declarePluginClass() {
   Class* cls = objc_declareClass("TovikMacWindowPlugin", Object::runtimeClass(),
                                  [](Class* isa) { return std::make_shared<Object>(isa); });
+  // The protocols of the delegate roles the class plays, and no others. A
+  // protocol whose framework is not loaded is not found, and not adopted.
+  for (const std::string_view name : {"SPUUpdaterDelegate", "NSToolbarDelegate"}) {
+    if (Protocol* protocol = objc_getProtocol(name)) class_addProtocol(cls, protocol);
+  }
   addMethod(cls, "startUpdater", [](Object* self) { startUpdater(self); });
   addMethod(cls, "checkForUpdates", [](Object*) { checkForUpdates(); });
   addMethod(cls, "setUpdateReadyHandler:", [](Object*, BlockBase* handler) {

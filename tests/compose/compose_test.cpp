@@ -115,6 +115,23 @@ TEST_F(ComposeTest, TheCloseButtonAsksTheHostUnlessTheNextCloseWasAllowed) {
   EXPECT_EQ(asked, 3);
 }
 
+// A host or AppKit asking the window for its delegate finds one of the
+// window delegate protocol, and of no other delegate role.
+TEST_F(ComposeTest, TheWindowsDelegateConformsToTheWindowDelegateProtocol) {
+  configure("compose-protocol");
+  const auto delegate = send<Ref<Object>>(window.get(), "delegate");
+  ASSERT_NE(delegate, nullptr);
+  auto conforms = [&](std::string_view name) {
+    return send<bool>(delegate.get(), "conformsToProtocol:", objc_getProtocol(name));
+  };
+  EXPECT_TRUE(conforms("NSWindowDelegate"));
+  EXPECT_TRUE(conforms("NSObject"));
+  EXPECT_FALSE(conforms("NSToolbarDelegate"));
+  EXPECT_FALSE(conforms("SPUUpdaterDelegate"));
+  EXPECT_EQ(class_copyProtocolList(object_getClass(delegate.get())),
+            std::vector<Protocol*>{objc_getProtocol("NSWindowDelegate")});
+}
+
 TEST_F(ComposeTest, AnAllowBeforeTheConfigureAndASecondConfigureLeaveNoPermission) {
   allow("compose");
   configure("compose");

@@ -2,6 +2,11 @@
 
 #include <gtest/gtest.h>
 
+#include <atomic>
+#include <string>
+#include <thread>
+#include <vector>
+
 #include "platform/foundation.h"
 
 namespace tovik {
@@ -103,6 +108,154 @@ TEST(Runtime, ArgumentsOfTheWrongKindAreRefused) {
   EXPECT_EQ(send<long>(object.get(), "lengthOf:", str("four").get()), 4);
   EXPECT_EQ(send<long>(object.get(), "lengthOf:", nullptr), -1);
   EXPECT_THROW(send<long>(object.get(), "lengthOf:", Number::withInteger(4).get()), PlatformError);
+}
+
+}  // namespace
+}  // namespace tovik
+
+namespace tovik {
+namespace {
+
+bool conforms(Object* object, Protocol* protocol) {
+  return send<bool>(object, "conformsToProtocol:", protocol);
+}
+
+TEST(Protocols, ThePlatformsProtocolsAreFoundByNameAndAdoptTheNSObjectProtocol) {
+  Protocol* nsObject = objc_getProtocol("NSObject");
+  ASSERT_EQ(nsObject, Protocol::nsObject());
+  EXPECT_TRUE(protocol_copyProtocolList(nsObject).empty());
+  for (const char* name :
+       {"NSToolbarDelegate", "NSWindowDelegate", "NSApplicationDelegate", "SPUUpdaterDelegate"}) {
+    Protocol* protocol = objc_getProtocol(name);
+    ASSERT_NE(protocol, nullptr) << name;
+    EXPECT_STREQ(protocol_getName(protocol), name);
+    EXPECT_EQ(protocol_copyProtocolList(protocol), std::vector<Protocol*>{nsObject}) << name;
+    EXPECT_TRUE(protocol_conformsToProtocol(protocol, nsObject)) << name;
+    EXPECT_FALSE(protocol_conformsToProtocol(nsObject, protocol)) << name;
+  }
+  EXPECT_EQ(objc_getProtocol("NSTableViewDelegate"), nullptr);
+  EXPECT_STREQ(protocol_getName(nullptr), "nil");
+  // The NSObject class adopts the NSObject protocol; a protocol is an object.
+  EXPECT_EQ(class_copyProtocolList(Object::runtimeClass()), std::vector<Protocol*>{nsObject});
+  EXPECT_EQ(object_getClass(nsObject), objc_getClass("Protocol"));
+  EXPECT_TRUE(conforms(nsObject, nsObject));
+}
+
+TEST(Protocols, AClassAdoptsAProtocolOnceAndListsItsOwnInOrderOfAdoption) {
+  Class* cls = objc_allocateClassPair(Object::runtimeClass(), "RtAdopting");
+  Protocol* toolbar = objc_getProtocol("NSToolbarDelegate");
+  Protocol* window = objc_getProtocol("NSWindowDelegate");
+  EXPECT_TRUE(class_addProtocol(cls, window));
+  EXPECT_TRUE(class_addProtocol(cls, toolbar));
+  EXPECT_FALSE(class_addProtocol(cls, window));  // adopted already
+  // It conforms to NSObject through its protocols already: not adopted again.
+  EXPECT_FALSE(class_addProtocol(cls, Protocol::nsObject()));
+  EXPECT_FALSE(class_addProtocol(cls, nullptr));
+  EXPECT_EQ(class_copyProtocolList(cls), (std::vector<Protocol*>{window, toolbar}));
+  EXPECT_TRUE(class_copyProtocolList(nullptr).empty());
+}
+
+TEST(Protocols, ConformanceFollowsSuperclassesOnlyThroughNSObjectsMethod) {
+  Class* base = objc_allocateClassPair(Object::runtimeClass(), "RtConformingBase");
+  Class* child = objc_allocateClassPair(base, "RtConformingChild");
+  Protocol* toolbar = objc_getProtocol("NSToolbarDelegate");
+  Protocol* window = objc_getProtocol("NSWindowDelegate");
+  Protocol* nsObject = Protocol::nsObject();
+  ASSERT_TRUE(class_addProtocol(base, toolbar));
+
+  // class_conformsToProtocol: the class's own list and what its protocols
+  // adopt, never a superclass's list.
+  EXPECT_TRUE(class_conformsToProtocol(base, toolbar));
+  EXPECT_TRUE(class_conformsToProtocol(base, nsObject));
+  EXPECT_FALSE(class_conformsToProtocol(base, window));
+  EXPECT_FALSE(class_conformsToProtocol(child, toolbar));
+  EXPECT_FALSE(class_conformsToProtocol(child, nsObject));
+
+  // -conformsToProtocol: walks the superclasses as well, as they are now.
+  auto instance = class_createInstance(child);
+  EXPECT_TRUE(conforms(instance.get(), toolbar));
+  EXPECT_TRUE(conforms(instance.get(), nsObject));
+  EXPECT_FALSE(conforms(instance.get(), window));
+  EXPECT_FALSE(conforms(instance.get(), nullptr));
+  EXPECT_FALSE(conforms(class_createInstance(Object::runtimeClass()).get(), toolbar));
+  ASSERT_TRUE(class_addProtocol(base, window));
+  EXPECT_TRUE(conforms(instance.get(), window));
+  // Its argument is a protocol, as any object argument is checked.
+  EXPECT_THROW(send<bool>(instance.get(), "conformsToProtocol:", str("NSWindowDelegate").get()),
+               PlatformError);
+}
+
+TEST(Protocols, AHostDeclaresItsOwnOnceAndOnlyWhileUnderConstruction) {
+  Protocol* nsObject = Protocol::nsObject();
+  Protocol* base = objc_allocateProtocol("RtHostBase");
+  ASSERT_NE(base, nullptr);
+  protocol_addProtocol(base, nsObject);
+  EXPECT_EQ(objc_getProtocol("RtHostBase"), nullptr);  // under construction
+  objc_registerProtocol(base);
+  EXPECT_EQ(objc_getProtocol("RtHostBase"), base);
+  protocol_addProtocol(base, objc_getProtocol("NSToolbarDelegate"));  // registered: closed
+  EXPECT_EQ(protocol_copyProtocolList(base), std::vector<Protocol*>{nsObject});
+
+  // Only a registered protocol is adopted; conformance is transitive.
+  Protocol* derived = objc_allocateProtocol("RtHostDerived");
+  Protocol* pending = objc_allocateProtocol("RtHostPending");
+  ASSERT_TRUE(derived != nullptr && pending != nullptr);
+  protocol_addProtocol(derived, pending);
+  protocol_addProtocol(derived, base);
+  objc_registerProtocol(derived);
+  EXPECT_EQ(protocol_copyProtocolList(derived), std::vector<Protocol*>{base});
+  EXPECT_TRUE(protocol_conformsToProtocol(derived, derived));
+  EXPECT_TRUE(protocol_conformsToProtocol(derived, nsObject));
+  EXPECT_FALSE(protocol_conformsToProtocol(base, derived));
+  Class* cls = objc_allocateClassPair(Object::runtimeClass(), "RtHostAdopter");
+  ASSERT_TRUE(class_addProtocol(cls, derived));
+  EXPECT_TRUE(conforms(class_createInstance(cls).get(), base));
+
+  // A registered name, the platform's included, is not declared again.
+  EXPECT_EQ(objc_allocateProtocol("RtHostBase"), nullptr);
+  EXPECT_EQ(objc_allocateProtocol("NSWindowDelegate"), nullptr);
+  EXPECT_THROW(objc_declareProtocol("NSObject", {}), PlatformError);
+  EXPECT_EQ(objc_getProtocol("NSObject"), nsObject);
+  // Two made at once under one name: the first registered keeps the name;
+  // the other stays under construction, and, as protocols compare by name
+  // on the platform, conforms to it.
+  Protocol* first = objc_allocateProtocol("RtHostTwin");
+  Protocol* second = objc_allocateProtocol("RtHostTwin");
+  ASSERT_TRUE(first != nullptr && second != nullptr && first != second);
+  objc_registerProtocol(first);
+  objc_registerProtocol(second);
+  EXPECT_EQ(objc_getProtocol("RtHostTwin"), first);
+  protocol_addProtocol(second, nsObject);  // still open to change
+  EXPECT_EQ(protocol_copyProtocolList(second), std::vector<Protocol*>{nsObject});
+  EXPECT_TRUE(protocol_conformsToProtocol(second, first));
+}
+
+TEST(Protocols, LookupsAdoptionsAndDeclarationsFromManyThreads) {
+  Protocol* toolbar = objc_getProtocol("NSToolbarDelegate");
+  Class* shared = objc_allocateClassPair(Object::runtimeClass(), "RtSharedAdopter");
+  auto instance = class_createInstance(objc_allocateClassPair(shared, "RtSharedAdopterChild"));
+  std::atomic<int> adoptions{0};
+  std::atomic<int> wrongAnswers{0};
+  std::vector<std::thread> threads(8);
+  for (int t = 0; t < 8; ++t) {
+    // Each thread races to adopt one protocol on a shared class and declares
+    // one of its own, while the others look protocols up.
+    threads[t] = std::thread([&, t] {
+      if (class_addProtocol(shared, toolbar)) ++adoptions;
+      const std::string name = "RtThreadProtocol" + std::to_string(t);
+      Protocol* own = objc_declareProtocol(name, {Protocol::nsObject()});
+      for (int i = 0; i < 200; ++i) {
+        const bool right = objc_getProtocol("NSToolbarDelegate") == toolbar &&
+                           objc_getProtocol(name) == own && conforms(instance.get(), toolbar) &&
+                           !conforms(instance.get(), own) &&
+                           class_copyProtocolList(shared).size() == 1;
+        if (!right) ++wrongAnswers;
+      }
+    });
+  }
+  for (auto& thread : threads) thread.join();
+  EXPECT_EQ(adoptions.load(), 1);
+  EXPECT_EQ(wrongAnswers.load(), 0);
 }
 
 }  // namespace
