@@ -15,6 +15,7 @@
 #include "platform/window.h"
 #include "plugin/plugin_class.h"
 #include "plugin/static_state.h"
+#include "tests/support/plugin_host_test.h"
 
 namespace tovik {
 namespace {
@@ -23,14 +24,13 @@ namespace fs = std::filesystem;
 constexpr double kInf = std::numeric_limits<double>::infinity();
 constexpr double kNaN = std::numeric_limits<double>::quiet_NaN();
 
-class ComposeTest : public ::testing::Test {
+class ComposeTest : public PluginHostTest {
  protected:
   void SetUp() override {
     std::string pattern = (fs::temp_directory_path() / "tovik-compose-XXXXXX").string();
     folder = mkdtemp(pattern.data());
     UserDefaults::setPreferencesFolder(folder);
-    MainQueue::main().useClock(&clock);
-    plugin = send<Ref<Object>>(class_createInstance(registerPluginClass()).get(), "init");
+    PluginHostTest::SetUp();
     window = Window::create({{0, 0}, {800, 600}});
     window->makeKeyAndOrderFront(nullptr);
     shouldClose = makeBlock<bool()>([this] {
@@ -39,9 +39,7 @@ class ComposeTest : public ::testing::Test {
     });
   }
   void TearDown() override {
-    MainQueue::main().runUntilIdle();
-    for (const auto& w : Application::shared()->windows()) w->close();
-    MainQueue::main().useClock(nullptr);
+    PluginHostTest::TearDown();
     UserDefaults::setPreferencesFolder(folder);  // writes and lets go of the standard defaults
     fs::remove_all(folder);
   }
@@ -79,9 +77,7 @@ class ComposeTest : public ::testing::Test {
     return {w->doubleValue(), h->doubleValue()};
   }
 
-  ManualClock clock;
   fs::path folder;
-  Ref<Object> plugin;
   Ref<Window> window;
   Ref<ShouldCloseBlock> shouldClose;
   int asked = 0;

@@ -14,6 +14,7 @@
 #include "platform/window.h"
 #include "plugin/plugin_class.h"
 #include "plugin/static_state.h"
+#include "tests/support/plugin_host_test.h"
 
 namespace {
 // The allocation functions of this program are replaced so that a test can
@@ -44,16 +45,10 @@ void operator delete(void* block, std::size_t /*size*/) noexcept {
 namespace tovik {
 namespace {
 
-class FullscreenObservationTest : public ::testing::Test {
+class FullscreenObservationTest : public PluginHostTest {
  protected:
-  void SetUp() override {
-    MainQueue::main().useClock(&clock);
-    plugin = send<Ref<Object>>(class_createInstance(registerPluginClass()).get(), "init");
-  }
   void TearDown() override {
-    MainQueue::main().runUntilIdle();
-    for (const auto& w : Application::shared()->windows()) w->close();
-    MainQueue::main().useClock(nullptr);
+    PluginHostTest::TearDown();
     gWatched = nullptr;
   }
   // A new key window, configured as the host's main window.
@@ -64,9 +59,6 @@ class FullscreenObservationTest : public ::testing::Test {
     MainQueue::main().runUntilIdle();
     return window;
   }
-
-  ManualClock clock;
-  Ref<Object> plugin;
 };
 
 TEST_F(FullscreenObservationTest, AFreedWindowsStorageGoesThoughWeakReferencesRemain) {

@@ -13,6 +13,7 @@
 #include "platform/main_queue.h"
 #include "platform/window.h"
 #include "plugin/plugin_class.h"
+#include "tests/support/plugin_host_test.h"
 
 namespace tovik {
 namespace {
@@ -30,18 +31,8 @@ Class* viewerWindowClass() {
   return cls;
 }
 
-class LookupTest : public ::testing::Test {
+class LookupTest : public PluginHostTest {
  protected:
-  void SetUp() override {
-    MainQueue::main().useClock(&clock);
-    plugin = send<Ref<Object>>(class_createInstance(registerPluginClass()).get(), "init");
-  }
-  void TearDown() override {
-    MainQueue::main().runUntilIdle();
-    app->activateIgnoringOtherApps(true);
-    for (const auto& w : app->windows()) w->close();
-    MainQueue::main().useClock(nullptr);
-  }
   // Asks the plug-in, as a host does, to configure the main window under an
   // identifier no window carries yet.
   void configure(std::string_view identifier) {
@@ -66,8 +57,6 @@ class LookupTest : public ::testing::Test {
   }
 
   Application* app = Application::shared();
-  ManualClock clock;
-  Ref<Object> plugin;
 };
 
 TEST_F(LookupTest, TheKeyPanelIsChosenOverTheMainWindow) {

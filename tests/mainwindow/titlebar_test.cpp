@@ -12,6 +12,7 @@
 #include "platform/window.h"
 #include "plugin/plugin_class.h"
 #include "plugin/static_state.h"
+#include "tests/support/plugin_host_test.h"
 
 namespace tovik {
 namespace {
@@ -28,18 +29,12 @@ bool overridden(const char* name) {
   return hitTestOverriddenClassNames().contains(objc_getClass(name));
 }
 
-class TitlebarTest : public ::testing::Test {
+class TitlebarTest : public PluginHostTest {
  protected:
   void SetUp() override {
-    MainQueue::main().useClock(&clock);
-    plugin = send<Ref<Object>>(class_createInstance(registerPluginClass()).get(), "init");
+    PluginHostTest::SetUp();
     window = Window::create({{0, 0}, {800, 600}});
     window->makeKeyAndOrderFront(nullptr);
-  }
-  void TearDown() override {
-    MainQueue::main().runUntilIdle();
-    for (const auto& w : Application::shared()->windows()) w->close();
-    MainQueue::main().useClock(nullptr);
   }
   void configure(std::string_view identifier) {
     send<void>(plugin.get(),
@@ -52,8 +47,6 @@ class TitlebarTest : public ::testing::Test {
                ? toolbar
                : nullptr;
   }
-  ManualClock clock;
-  Ref<Object> plugin;
   Ref<Window> window;
 };
 
