@@ -1,14 +1,19 @@
 // tovik-host: a headless host application. It loads the TovikMacPlugin
 // module by path, finds TovikMacWindowPlugin by its plain name, and drives
 // it as a host application would, printing what happened.
+#include <cairo.h>
 #include <dlfcn.h>
+#include <fontconfig/fontconfig.h>
 
 #include <cstdio>
+#include <optional>
 #include <string>
 #include <string_view>
 #include <thread>
+#include <vector>
 
 #include "host/chrome_transcript.h"
+#include "host/click_map.h"
 #include "host/compose_transcript.h"
 #include "platform/application.h"
 #include "platform/foundation.h"
@@ -27,6 +32,42 @@ std::string describe(const Window* window) {
   return "window \"" + (id != nullptr ? id->utf8() : std::string("(untagged)")) + "\"";
 }
 
+// Loads the module and creates its TovikMacWindowPlugin; nothing, with the
+// reason printed, when either fails.
+Ref<Object> loadPlugin(const std::string& modulePath) {
+  if (dlopen(modulePath.c_str(), RTLD_NOW | RTLD_LOCAL) == nullptr) {
+    std::fprintf(stderr, "tovik-host: cannot load %s: %s\n", modulePath.c_str(), dlerror());
+    return nullptr;
+  }
+  Class* pluginClass = objc_getClass("TovikMacWindowPlugin");
+  if (pluginClass == nullptr) {
+    std::fprintf(stderr, "tovik-host: the module did not register TovikMacWindowPlugin\n");
+    return nullptr;
+  }
+  return send<Ref<Object>>(class_createInstance(pluginClass).get(), "init");
+}
+
+int clickMap(int argc, char** argv) {
+  const std::vector<std::string_view> args(argv + 2, argv + argc);
+  const std::optional<ClickMapOptions> options = parseClickMapArguments(args);
+  if (!options) {
+    std::fputs(kClickMapUsage, stderr);
+    return 2;
+  }
+  const Ref<Object> plugin = loadPlugin(TOVIK_DEFAULT_MODULE_PATH);
+  if (plugin == nullptr) return 1;
+  const bool written = renderClickMap(plugin.get(), *options);
+  // cairo and fontconfig keep their font caches for the life of the process;
+  // give them back before exit, as no cairo object outlives the drawing.
+  cairo_debug_reset_static_data();
+  FcFini();
+  if (!written) {
+    std::fprintf(stderr, "tovik-host: cannot write %s\n", options->file.c_str());
+    return 1;
+  }
+  return 0;
+}
+
 }  // namespace
 
 int main(int argc, char** argv) {
@@ -37,19 +78,11 @@ int main(int argc, char** argv) {
     std::fprintf(stderr, "usage: tovik-host defaults read DOMAIN [KEY]\n");
     return 2;
   }
+  if (argc >= 2 && std::string_view(argv[1]) == "clickmap") return clickMap(argc, argv);
   const std::string modulePath = argc > 1 ? argv[1] : TOVIK_DEFAULT_MODULE_PATH;
-  void* module = dlopen(modulePath.c_str(), RTLD_NOW | RTLD_LOCAL);
-  if (module == nullptr) {
-    std::fprintf(stderr, "tovik-host: cannot load %s: %s\n", modulePath.c_str(), dlerror());
-    return 1;
-  }
   Application::shared()->setBundleIdentifier("com.tarnwell.tovik.host");
-  Class* pluginClass = objc_getClass("TovikMacWindowPlugin");
-  if (pluginClass == nullptr) {
-    std::fprintf(stderr, "tovik-host: the module did not register TovikMacWindowPlugin\n");
-    return 1;
-  }
-  Ref<Object> plugin = send<Ref<Object>>(class_createInstance(pluginClass).get(), "init");
+  Ref<Object> plugin = loadPlugin(modulePath);
+  if (plugin == nullptr) return 1;
   std::printf("loaded %s; created a %s\n", modulePath.c_str(),
               NSStringFromClass(plugin->isa())->utf8().c_str());
 

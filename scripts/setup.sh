@@ -2,7 +2,7 @@
 # Installs the Debian packages the build needs, when they are missing.
 set -euo pipefail
 packages=(cmake ninja-build g++ pkg-config libgtest-dev libbenchmark-dev libutf8proc-dev
-          liburiparser-dev clang-format clang-tidy
+          liburiparser-dev libcairo2-dev libfontconfig-dev clang-format clang-tidy
           python3 libplist-utils)
 missing=()
 for p in "${packages[@]}"; do
