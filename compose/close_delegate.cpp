@@ -52,15 +52,7 @@ Ref<ComposeWindowCloseDelegate> ComposeWindowCloseDelegate::make(
 Window* ComposeWindowCloseDelegate::servedWindow(Object* candidate) const {
   Window* window = as<Window>(candidate);
   if (window == nullptr) return nullptr;
-  const String* identifier = window->identifier();
-  // The same object or the same text is the same identifier (the window
-  // commonly carries the very string it was configured with); only text
-  // that differs needs its canonical form compared.
-  const String* served = windowIdentifier_.get();
-  const bool same =
-      identifier != nullptr && (identifier == served || identifier->isEqualToString(served) ||
-                                identifiersEqual(identifier, served));
-  return same ? window : nullptr;
+  return identifiersEqual(window->identifier(), windowIdentifier_.get()) ? window : nullptr;
 }
 
 bool ComposeWindowCloseDelegate::windowShouldClose(Object* window) {

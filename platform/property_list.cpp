@@ -2,7 +2,6 @@
 
 #include <algorithm>
 #include <cstdint>
-#include <cstring>
 #include <unordered_map>
 #include <utility>
 
@@ -40,12 +39,12 @@ class QuickWalk {
     auto* member = const_cast<Object*>(object);
     if (as<Number>(member) != nullptr) return true;
     if (const auto* string = as<String>(member)) {
-      validText_ = validText_ && isValidText(string->utf8());
+      validText_ = validText_ && isValidUTF8(string->utf8());
       return true;
     }
     if (const auto* dictionary = as<Dictionary>(member)) {
       for (const auto& [key, item] : dictionary->entries()) {
-        validText_ = validText_ && isValidText(key);
+        validText_ = validText_ && isValidUTF8(key);
         if (!visit(item.get())) return false;
       }
       return true;
@@ -106,7 +105,7 @@ class Survey {
 
   // Whether every string and key below `object` is valid UTF-8.
   bool validText(Object* object) {
-    if (const auto* string = as<String>(object)) return isValidText(string->utf8());
+    if (const auto* string = as<String>(object)) return isValidUTF8(string->utf8());
     if (as<Array>(object) == nullptr && as<Dictionary>(object) == nullptr) return true;
     if (auto it = valid_.find(object); it != valid_.end()) return it->second;
     bool valid = true;
@@ -114,7 +113,7 @@ class Survey {
       for (const Ref<Object>& item : array->items()) valid = valid && validText(item.get());
     } else {
       for (const auto& [key, item] : as<Dictionary>(object)->entries()) {
-        valid = valid && isValidText(key) && validText(item.get());
+        valid = valid && isValidUTF8(key) && validText(item.get());
       }
     }
     valid_.emplace(object, valid);
@@ -185,19 +184,6 @@ Ref<Object> asValidPropertyList(Object* value) {
   Survey survey;
   if (survey.height(value, 0) < 0) return nullptr;
   return survey.withValidText(value->retain());
-}
-
-bool isValidText(std::string_view text) {
-  constexpr std::uint64_t kHighBits = 0x8080808080808080U;
-  std::size_t ascii = 0;
-  for (std::uint64_t word = 0; ascii + sizeof word <= text.size(); ascii += sizeof word) {
-    std::memcpy(&word, text.data() + ascii, sizeof word);
-    if ((word & kHighBits) != 0) break;
-  }
-  while (ascii < text.size() && static_cast<unsigned char>(text[ascii]) < 0x80U) ++ascii;
-  // Every byte before `ascii` is a whole character: the rest is checked on
-  // its own.
-  return ascii == text.size() || isValidUTF8(text.substr(ascii));
 }
 
 std::optional<Dictionary::Entries> parsePropertyListDictionary(std::string_view bytes) {

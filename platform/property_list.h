@@ -31,10 +31,6 @@ Ref<Object> withValidText(const Ref<Object>& value);
 // allocates nothing.
 Ref<Object> asValidPropertyList(Object* value);
 
-// Whether `text` is valid UTF-8, as isValidUTF8 answers. Runs of ASCII, all
-// of most keys and strings, are checked eight bytes at a time.
-bool isValidText(std::string_view text);
-
 // The top-level dictionary of a property list in binary or XML form; none
 // when the bytes are not a property list or hold something else at the top.
 std::optional<Dictionary::Entries> parsePropertyListDictionary(std::string_view bytes);

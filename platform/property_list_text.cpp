@@ -1,5 +1,8 @@
 #include "platform/property_list_text.h"
 
+#include <cstdint>
+#include <cstring>
+
 namespace tovik {
 
 namespace detail {
@@ -53,6 +56,15 @@ void appendUTF8(std::string& out, char32_t c) {
 }
 
 bool isValidUTF8(std::string_view text) {
+  // Runs of ASCII, all of most keys and strings, are passed eight bytes at a
+  // time; every byte before them is a whole character.
+  constexpr std::uint64_t kHighBits = 0x8080808080808080U;
+  std::size_t ascii = 0;
+  for (std::uint64_t word = 0; ascii + sizeof word <= text.size(); ascii += sizeof word) {
+    std::memcpy(&word, text.data() + ascii, sizeof word);
+    if ((word & kHighBits) != 0) break;
+  }
+  text.remove_prefix(ascii);
   while (!text.empty()) {
     const std::size_t length = detail::decodeUTF8(text).length;
     if (length == 0) return false;

@@ -157,7 +157,7 @@ void UserDefaults::load() {
 
 Ref<Object> UserDefaults::objectForKey(std::string_view key) const {
   std::string replacedKey;
-  if (!isValidText(key)) {
+  if (!isValidUTF8(key)) {
     replacedKey = withValidUTF8(key);
     key = replacedKey;
   }
@@ -181,7 +181,7 @@ void UserDefaults::setObject(Object* value, std::string_view key) {
     }
   }
   std::string replacedKey;
-  if (!isValidText(key)) {
+  if (!isValidUTF8(key)) {
     replacedKey = withValidUTF8(key);
     key = replacedKey;
   }

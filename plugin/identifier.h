@@ -13,8 +13,12 @@ inline const std::string& identifierKey(const String& identifier) {
   return identifier.precomposedStringWithCanonicalMapping();
 }
 
+// The same object or the same bytes is the same identifier (a window
+// commonly carries the very string it was given); only text that differs
+// needs its canonical form compared.
 inline bool identifiersEqual(const String* a, const String* b) {
-  return a != nullptr && b != nullptr && identifierKey(*a) == identifierKey(*b);
+  return a != nullptr && b != nullptr &&
+         (a == b || a->isEqualToString(b) || identifierKey(*a) == identifierKey(*b));
 }
 
 }  // namespace tovik
