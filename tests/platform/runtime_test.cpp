@@ -17,7 +17,6 @@ TEST(Runtime, AddMethodOnlyWhereTheClassDoesNotDefineIt) {
   Class* child = objc_allocateClassPair(base, "RtChild");
   Class* sibling = objc_allocateClassPair(base, "RtSibling");
   objc_registerClassPair(base);
-  EXPECT_EQ(objc_getClass("RtChild"), nullptr);  // allocated, not registered
 
   IMP one = makeImp([](Object*) -> long { return 1; });
   IMP two = makeImp([](Object*) -> long { return 2; });
@@ -30,11 +29,16 @@ TEST(Runtime, AddMethodOnlyWhereTheClassDoesNotDefineIt) {
   EXPECT_EQ(send<long>(c.get(), sel), 2);
   EXPECT_EQ(send<long>(s.get(), sel), 1);
 
-  // Replacing the base's method reaches the sibling, not the child.
+  // A replaced base method reaches the sibling, not the child.
   IMP three = makeImp([](Object*) -> long { return 3; });
   EXPECT_EQ(method_setImplementation(class_getInstanceMethod(base, sel), three), one);
   EXPECT_EQ(send<long>(s.get(), sel), 3);
   EXPECT_EQ(send<long>(c.get(), sel), 2);
+  // A block serves as an implementation too.
+  auto block = makeBlock<double(Object*, double)>([](Object*, double x) { return x * 2; });
+  IMP imp = imp_implementationWithBlock(block);
+  ASSERT_TRUE(class_addMethod(base, sel_registerName("twice:"), imp, imp->types));
+  EXPECT_DOUBLE_EQ(send<double>(c.get(), "twice:", 2.5), 5.0);
 }
 
 TEST(Runtime, MisuseIsReportedWithThePlatformsMessage) {
@@ -50,29 +54,14 @@ TEST(Runtime, MisuseIsReportedWithThePlatformsMessage) {
   EXPECT_FALSE(send<bool>(nullptr, "isEqual:", object.get()));  // nil answers zero
 }
 
-TEST(Runtime, BlockImplementationsAndWeakReferences) {
-  Class* cls = objc_allocateClassPair(Object::runtimeClass(), "RtBlocky");
-  auto block = makeBlock<double(Object*, double)>([](Object*, double x) { return x * 2; });
-  IMP imp = imp_implementationWithBlock(block);
-  ASSERT_TRUE(class_addMethod(cls, sel_registerName("twice:"), imp, imp->types));
-  Weak<Object> weak;
-  {
-    auto obj = class_createInstance(cls);
-    weak = obj;
-    EXPECT_DOUBLE_EQ(send<double>(obj.get(), "twice:", 2.5), 5.0);
-  }
-  EXPECT_EQ(weak.lock(), nullptr);
-}
-
 TEST(Foundation, CanonicallyEquivalentStringsComposeAlike) {
   auto composed = str("caf\xC3\xA9");
   auto decomposed = str("cafe\xCC\x81");
   EXPECT_FALSE(composed->isEqual(decomposed.get()));
   EXPECT_EQ(composed->precomposedStringWithCanonicalMapping(),
             decomposed->precomposedStringWithCanonicalMapping());
-  auto invalid = str("a\xFF");
-  EXPECT_FALSE(invalid->isValidUTF8());
-  EXPECT_EQ(invalid->precomposedStringWithCanonicalMapping(), "a\xFF");
+  EXPECT_FALSE(str("a\xFF")->isValidUTF8());
+  EXPECT_EQ(str("a\xFF")->precomposedStringWithCanonicalMapping(), "a\xFF");
 }
 
 TEST(Runtime, AMethodAddedLaterReachesCachedSubclasses) {
@@ -88,14 +77,10 @@ TEST(Runtime, AMethodAddedLaterReachesCachedSubclasses) {
   IMP wrong = makeImp([](Object*) { return true; });
   EXPECT_THROW(method_setImplementation(class_getInstanceMethod(base, sel), wrong), PlatformError);
   EXPECT_EQ(send<long>(object.get(), sel), 42);
-}
-
-TEST(Runtime, ArgumentsOfTheWrongKindAreRefused) {
-  Class* cls = objc_allocateClassPair(Object::runtimeClass(), "RtTyped");
-  addMethod(cls, "lengthOf:", [](Object*, String* s) -> long {
+  // So is an argument of the wrong kind.
+  addMethod(base, "lengthOf:", [](Object*, String* s) -> long {
     return s != nullptr ? static_cast<long>(s->utf8().size()) : -1;
   });
-  auto object = class_createInstance(cls);
   EXPECT_EQ(send<long>(object.get(), "lengthOf:", nullptr), -1);
   EXPECT_THROW(send<long>(object.get(), "lengthOf:", Number::withInteger(4).get()), PlatformError);
 }
@@ -111,13 +96,8 @@ TEST(Protocols, ThePlatformsProtocolsAreFoundByNameAndAdoptedOnce) {
        {"NSToolbarDelegate", "NSWindowDelegate", "NSApplicationDelegate", "SPUUpdaterDelegate"}) {
     Protocol* protocol = objc_getProtocol(name);
     ASSERT_NE(protocol, nullptr) << name;
-    EXPECT_STREQ(protocol_getName(protocol), name);
     EXPECT_EQ(protocol_copyProtocolList(protocol), std::vector<Protocol*>{nsObject}) << name;
-    EXPECT_FALSE(protocol_conformsToProtocol(nsObject, protocol)) << name;
   }
-  EXPECT_EQ(objc_getProtocol("NSTableViewDelegate"), nullptr);
-  EXPECT_EQ(class_copyProtocolList(Object::runtimeClass()), std::vector<Protocol*>{nsObject});
-  EXPECT_TRUE(conforms(nsObject, nsObject));  // a protocol is an object
 
   // A class adopts a protocol once, NSObject included through its protocols,
   // and lists its own in order of adoption.
@@ -138,10 +118,7 @@ TEST(Protocols, ConformanceFollowsSuperclassesOnlyThroughNSObjectsMethod) {
   Protocol* window = objc_getProtocol("NSWindowDelegate");
   Protocol* nsObject = Protocol::nsObject();
   ASSERT_TRUE(class_addProtocol(base, toolbar));
-
-  // class_conformsToProtocol: the class's own list and what its protocols
-  // adopt, never a superclass's list.
-  EXPECT_TRUE(class_conformsToProtocol(base, toolbar));
+  // class_conformsToProtocol: the class's own list only, never a superclass's.
   EXPECT_TRUE(class_conformsToProtocol(base, nsObject));
   EXPECT_FALSE(class_conformsToProtocol(child, toolbar));
   EXPECT_FALSE(class_conformsToProtocol(child, nsObject));
@@ -149,7 +126,6 @@ TEST(Protocols, ConformanceFollowsSuperclassesOnlyThroughNSObjectsMethod) {
   // -conformsToProtocol: walks the superclasses as well, as they are now.
   auto instance = class_createInstance(child);
   EXPECT_TRUE(conforms(instance.get(), toolbar));
-  EXPECT_TRUE(conforms(instance.get(), nsObject));
   EXPECT_FALSE(conforms(instance.get(), window));
   ASSERT_TRUE(class_addProtocol(base, window));
   EXPECT_TRUE(conforms(instance.get(), window));
@@ -158,7 +134,6 @@ TEST(Protocols, ConformanceFollowsSuperclassesOnlyThroughNSObjectsMethod) {
 TEST(Protocols, AHostDeclaresItsOwnOnceAndOnlyWhileUnderConstruction) {
   Protocol* nsObject = Protocol::nsObject();
   Protocol* base = objc_allocateProtocol("RtHostBase");
-  ASSERT_NE(base, nullptr);
   protocol_addProtocol(base, nsObject);
   EXPECT_EQ(objc_getProtocol("RtHostBase"), nullptr);  // under construction
   objc_registerProtocol(base);
@@ -166,7 +141,7 @@ TEST(Protocols, AHostDeclaresItsOwnOnceAndOnlyWhileUnderConstruction) {
   protocol_addProtocol(base, objc_getProtocol("NSToolbarDelegate"));  // registered: closed
   EXPECT_EQ(protocol_copyProtocolList(base), std::vector<Protocol*>{nsObject});
 
-  // Only a registered protocol is adopted; conformance is transitive.
+  // Only registered protocols are adopted; conformance is transitive.
   Protocol* derived = objc_allocateProtocol("RtHostDerived");
   Protocol* pending = objc_allocateProtocol("RtHostPending");
   ASSERT_TRUE(derived != nullptr && pending != nullptr);
@@ -176,41 +151,31 @@ TEST(Protocols, AHostDeclaresItsOwnOnceAndOnlyWhileUnderConstruction) {
   EXPECT_EQ(protocol_copyProtocolList(derived), std::vector<Protocol*>{base});
   EXPECT_TRUE(protocol_conformsToProtocol(derived, nsObject));
   EXPECT_FALSE(protocol_conformsToProtocol(base, derived));
-  Class* cls = objc_allocateClassPair(Object::runtimeClass(), "RtHostAdopter");
-  ASSERT_TRUE(class_addProtocol(cls, derived));
-  EXPECT_TRUE(conforms(class_createInstance(cls).get(), base));
 
   // A registered name, the platform's included, is not declared again.
   EXPECT_EQ(objc_allocateProtocol("RtHostBase"), nullptr);
   EXPECT_THROW(objc_declareProtocol("NSObject", {}), PlatformError);
 }
 
-TEST(Protocols, LookupsAdoptionsAndDeclarationsFromManyThreads) {
+TEST(Protocols, AdoptionsAndDeclarationsFromManyThreads) {
   Protocol* toolbar = objc_getProtocol("NSToolbarDelegate");
   Class* shared = objc_allocateClassPair(Object::runtimeClass(), "RtSharedAdopter");
   auto instance = class_createInstance(objc_allocateClassPair(shared, "RtSharedAdopterChild"));
   std::atomic<int> adoptions{0};
-  std::atomic<int> wrongAnswers{0};
-  std::vector<std::thread> threads(8);
-  for (int t = 0; t < 8; ++t) {
-    // Each thread races to adopt one protocol on a shared class and declares
-    // one of its own, while the others look protocols up.
+  std::atomic<int> wrong{0};
+  std::vector<std::thread> threads(16);
+  for (int t = 0; t < 16; ++t) {
     threads[t] = std::thread([&, t] {
       if (class_addProtocol(shared, toolbar)) ++adoptions;
       const std::string name = "RtThreadProtocol" + std::to_string(t);
       Protocol* own = objc_declareProtocol(name, {Protocol::nsObject()});
-      for (int i = 0; i < 200; ++i) {
-        const bool right = objc_getProtocol("NSToolbarDelegate") == toolbar &&
-                           objc_getProtocol(name) == own && conforms(instance.get(), toolbar) &&
-                           !conforms(instance.get(), own) &&
-                           class_copyProtocolList(shared).size() == 1;
-        if (!right) ++wrongAnswers;
-      }
+      if (objc_getProtocol(name) != own || conforms(instance.get(), own)) ++wrong;
     });
   }
   for (auto& thread : threads) thread.join();
   EXPECT_EQ(adoptions.load(), 1);
-  EXPECT_EQ(wrongAnswers.load(), 0);
+  EXPECT_EQ(wrong.load(), 0);
+  EXPECT_TRUE(conforms(instance.get(), toolbar));
 }
 
 }  // namespace
