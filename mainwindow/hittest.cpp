@@ -233,14 +233,11 @@ bool isStandardWindowButtonView(Object* view, Window* window) {
       if (button != nullptr && view->isEqual(button)) return true;
     }
   }
-  // One walk up from the view meets a button when the view is one or lies
-  // inside one.
-  static Class* const viewClass = View::runtimeClass();
-  if (!view->isKindOfClass(viewClass)) return isButton(view);
-  for (const View* v = static_cast<const View*>(view); v != nullptr; v = v->superview()) {
-    if (isButton(v)) return true;
-  }
-  return false;
+  const View* hitView = as<View>(view);
+  if (hitView == nullptr) return isButton(view);
+  return std::any_of(buttons.begin(), buttons.end(), [hitView](const View* button) {
+    return button != nullptr && hitView->isDescendantOf(button);
+  });
 }
 
 }  // namespace tovik

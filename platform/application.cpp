@@ -25,8 +25,11 @@ Class* Application::runtimeClass() {
     Class* c = objc_declareClass(
         "NSApplication", Object::runtimeClass(),
         [](Class* isa) -> Ref<Object> { return std::make_shared<Application>(isa); });
-    addMethod(c, "keyWindow", [](Application* self) { return retained(self->keyWindow()); });
-    addMethod(c, "mainWindow", [](Application* self) { return retained(self->mainWindow()); });
+    addMethod(c, "windows", [](Application* self) {
+      return Array::make({self->windows_.begin(), self->windows_.end()});
+    });
+    addMethod(c, "keyWindow", [](Application* self) { return self->ownKeyWindow(); });
+    addMethod(c, "mainWindow", [](Application* self) { return self->ownMainWindow(); });
     addMethod(c, "isActive", [](Application* self) { return self->isActive(); });
     addMethod(c, "activateIgnoringOtherApps:", [](Application* self, bool flag) {
       self->activateIgnoringOtherApps(flag);
@@ -35,6 +38,17 @@ Class* Application::runtimeClass() {
     return c;
   }();
   return cls;
+}
+
+std::vector<Ref<Window>> Application::windowsAsAnswered() const {
+  std::vector<Ref<Window>> windows;
+  if (const Ref<Array> answer =
+          send<Ref<Array>>(const_cast<Application*>(this), selectors::windows)) {  // NOLINT
+    for (const Ref<Object>& item : answer->items()) {
+      if (Ref<Window> window = as<Window>(item)) windows.push_back(std::move(window));
+    }
+  }
+  return windows;
 }
 
 Application* Application::shared() {

@@ -5,6 +5,7 @@
 #include <vector>
 
 #include "platform/foundation.h"
+#include "platform/selectors.h"
 #include "platform/window.h"
 
 namespace tovik {
@@ -33,12 +34,21 @@ class Application : public Object {
   static Class* runtimeClass();
   static Application* shared();
 
-  // All of the application's windows, in creation order.
-  [[nodiscard]] std::vector<Ref<Window>> windows() const { return windows_; }
+  // All of the application's windows, in creation order. This and the key
+  // and main window are messages through the runtime (see message()), so a
+  // replacement of one is what every caller meets.
+  [[nodiscard]] std::vector<Ref<Window>> windows() const {
+    if (!selectors::windows->redefined.load(std::memory_order_relaxed)) return windows_;
+    return windowsAsAnswered();
+  }
   // The visible windows, front to back.
   [[nodiscard]] std::vector<Ref<Window>> orderedWindows() const;
-  [[nodiscard]] Window* keyWindow() const { return active_ ? key_.lock().get() : nullptr; }
-  [[nodiscard]] Window* mainWindow() const { return active_ ? main_.lock().get() : nullptr; }
+  [[nodiscard]] Window* keyWindow() const {
+    return message<Window*>(this, selectors::keyWindow, [this] { return ownKeyWindow(); });
+  }
+  [[nodiscard]] Window* mainWindow() const {
+    return message<Window*>(this, selectors::mainWindow, [this] { return ownMainWindow(); });
+  }
 
   [[nodiscard]] bool isActive() const { return active_; }
   // Makes the application active: the windows it remembered become key and
@@ -65,6 +75,13 @@ class Application : public Object {
   void windowClosed(Window* window);
 
  private:
+  // NSApplication's own answers.
+  [[nodiscard]] Window* ownKeyWindow() const { return active_ ? key_.lock().get() : nullptr; }
+  [[nodiscard]] Window* ownMainWindow() const { return active_ ? main_.lock().get() : nullptr; }
+  // The windows a replaced windows method answers; what is not a window is
+  // left out.
+  [[nodiscard]] std::vector<Ref<Window>> windowsAsAnswered() const;
+
   enum class Role { Key, Main };
   // Records the window taking a role; the windows post the change at once
   // while the application is active, and on activation otherwise.

@@ -44,6 +44,7 @@ const bool kRegistered = [] {
   objc_declareProtocol("NSApplicationDelegate", {nsObject});
   objc_declareProtocol("NSWindowDelegate", {nsObject});
   objc_declareProtocol("NSToolbarDelegate", {nsObject});
+  objc_sealPlatformClasses();
   return true;
 }();
 }  // namespace

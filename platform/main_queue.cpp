@@ -2,6 +2,7 @@
 
 #include <algorithm>
 
+#include "platform/autorelease.h"
 #include "platform/runtime.h"
 
 namespace tovik {
@@ -95,6 +96,7 @@ std::size_t MainQueue::runUntilIdle() {
   std::size_t ran = 0;
   Work work;
   while (takeDue(now(), work)) {
+    const AutoreleasePool pool;  // around each item, as the run loop around each event
     std::exchange(work, nullptr)();
     ++ran;
   }
@@ -112,6 +114,7 @@ std::size_t MainQueue::runUntil(DispatchTime deadline) {
     const DispatchTime current = now();
     Work work;
     if (takeDue(manual ? deadline : std::min(current, deadline), work)) {
+      const AutoreleasePool pool;
       work();
       ++ran;
       continue;
@@ -142,6 +145,7 @@ void MainQueue::run() {
       }
     }
     if (takeDue(now(), work)) {
+      const AutoreleasePool pool;
       work();
       continue;
     }

@@ -14,6 +14,20 @@ namespace tovik {
 std::atomic<std::uint64_t> gMethodTableGeneration{1};
 
 namespace {
+// Whether the window system's own classes are complete (see
+// objc_sealPlatformClasses).
+std::atomic<bool> platformSealed{false};
+
+void noteDefinition(SEL sel) {
+  if (platformSealed.load(std::memory_order_acquire)) {
+    sel->redefined.store(true, std::memory_order_relaxed);
+  }
+}
+}  // namespace
+
+void objc_sealPlatformClasses() { platformSealed.store(true, std::memory_order_release); }
+
+namespace {
 
 struct RuntimeState {
   std::shared_mutex mutex;
@@ -54,7 +68,7 @@ SEL sel_registerName(std::string_view name) {
   }
   std::unique_lock lock(rt.mutex);
   auto [it, inserted] = rt.selectors.try_emplace(std::string(name));
-  if (inserted) it->second = std::make_unique<Selector>(Selector{std::string(name)});
+  if (inserted) it->second = std::make_unique<Selector>(std::string(name));
   return it->second.get();
 }
 
@@ -217,6 +231,7 @@ bool class_addMethod(Class* cls, SEL sel, IMP imp, const char* types) {
   std::unique_lock lock(rt.mutex);
   if (cls->ownMethod(sel) != nullptr) return false;
   cls->methods_.push_back(std::make_unique<Method>(sel, imp));
+  noteDefinition(sel);
   gMethodTableGeneration.fetch_add(1, std::memory_order_acq_rel);
   return true;
 }
@@ -236,6 +251,7 @@ IMP method_setImplementation(Method* method, IMP imp) {
                         ": implementation has encoding '" + imp->types + "', method has '" +
                         method->types() + "'");
   }
+  noteDefinition(method->name());
   return method->exchange(imp);
 }
 

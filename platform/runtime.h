@@ -12,6 +12,7 @@
 #include <type_traits>
 #include <vector>
 
+#include "platform/autorelease.h"
 #include "platform/encoding.h"
 #include "platform/object.h"
 
@@ -29,7 +30,12 @@ class PlatformError : public std::logic_error {
 };
 
 struct Selector {
+  explicit Selector(std::string selectorName) : name(std::move(selectorName)) {}
   std::string name;
+  // Set once a method for this selector has been added or given a new
+  // implementation after the window system registered its own classes: from
+  // then on some receiver may answer otherwise than the platform does.
+  mutable std::atomic<bool> redefined{false};
 };
 
 SEL sel_registerName(std::string_view name);
@@ -394,6 +400,11 @@ R callImplementation(IMP imp, Object* receiver, SEL sel, A... args) {
   }
 }
 
+// Marks the window system's own classes as complete: every method added or
+// replaced from now on marks its selector as redefined. Called once, when
+// the window system has registered its classes.
+void objc_sealPlatformClasses();
+
 // Sends a message: looks the selector up along the receiver's class chain,
 // checks the encoding, and calls the implementation. A message to nil does
 // nothing and answers zero, as on the platform.
@@ -413,6 +424,26 @@ R send(Object* receiver, SEL sel, A... args) {
 template <class R, class... A>
 R send(Object* receiver, std::string_view selector, A... args) {
   return send<R>(receiver, sel_registerName(selector), args...);
+}
+
+// A message from one of the window system's typed operations (a window's
+// identifier, a view's superview...). While no method for `sel` has been
+// added or replaced outside the platform's own registration, every receiver
+// answers with the platform's implementation, so `own` (what that
+// implementation does) runs in place of the lookup; after that the message
+// is sent, and a host's subclass or replacement answers. An object answer is
+// borrowed, as the platform's getters hand theirs out: one the sender gets
+// owned (a host's method that made it) is autoreleased.
+template <class R, class Own, class... A>
+[[gnu::always_inline]] inline R message(const Object* receiver, SEL sel, Own own, A... args) {
+  if (!sel->redefined.load(std::memory_order_relaxed)) return own();
+  auto* self = const_cast<Object*>(receiver);  // NOLINT(cppcoreguidelines-pro-type-const-cast)
+  if constexpr (kBorrowedResult<R>) {
+    using T = std::remove_cv_t<std::remove_pointer_t<R>>;
+    return autorelease(send<Ref<T>>(self, sel, args...));
+  } else {
+    return send<R>(self, sel, args...);
+  }
 }
 
 }  // namespace tovik

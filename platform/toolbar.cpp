@@ -10,23 +10,21 @@ Class* ToolbarItem::runtimeClass() {
         "NSToolbarItem", Object::runtimeClass(),
         [](Class* isa) -> Ref<Object> { return std::make_shared<ToolbarItem>(isa); });
     addMethod(c, "initWithItemIdentifier:", [](ToolbarItem* self, String* identifier) {
-      self->initWithItemIdentifier(identifier);
+      self->identifier_ = identifier != nullptr ? identifier->retainAs<String>() : nullptr;
       return self->retain();
     });
     addMethod(c, "itemIdentifier", [](ToolbarItem* self) { return self->identifier_; });
     addMethod(c, "view", [](ToolbarItem* self) { return self->view_; });
-    addMethod(c, "setView:", [](ToolbarItem* self, View* view) { self->setView(view); });
+    addMethod(c, "setView:", [](ToolbarItem* self, View* view) {
+      self->view_ = view != nullptr ? view->retainAs<View>() : nullptr;
+    });
     addMethod(c, "minSize", [](ToolbarItem* self) { return self->minSize(); });
-    addMethod(c, "setMinSize:", [](ToolbarItem* self, CGSize size) { self->setMinSize(size); });
+    addMethod(c, "setMinSize:", [](ToolbarItem* self, CGSize size) { self->minSize_ = size; });
     addMethod(c, "maxSize", [](ToolbarItem* self) { return self->maxSize(); });
-    addMethod(c, "setMaxSize:", [](ToolbarItem* self, CGSize size) { self->setMaxSize(size); });
+    addMethod(c, "setMaxSize:", [](ToolbarItem* self, CGSize size) { self->maxSize_ = size; });
     return c;
   }();
   return cls;
-}
-
-void ToolbarItem::initWithItemIdentifier(String* identifier) {
-  identifier_ = identifier != nullptr ? identifier->retainAs<String>() : nullptr;
 }
 
 Class* Toolbar::runtimeClass() {
@@ -35,35 +33,35 @@ Class* Toolbar::runtimeClass() {
         objc_declareClass("NSToolbar", Object::runtimeClass(),
                           [](Class* isa) -> Ref<Object> { return std::make_shared<Toolbar>(isa); });
     addMethod(c, "initWithIdentifier:", [](Toolbar* self, String* identifier) {
-      self->initWithIdentifier(identifier);
+      self->identifier_ = identifier != nullptr ? identifier->retainAs<String>() : nullptr;
       return self->retain();
     });
-    addMethod(c, "identifier", [](Toolbar* self) { return self->identifier_; });
+    addMethod(c, "identifier", [](Toolbar* self) { return self->identifier_.get(); });
     addMethod(c, "delegate", [](Toolbar* self) { return self->delegate_.lock(); });
-    addMethod(c,
-              "setDelegate:", [](Toolbar* self, Object* delegate) { self->setDelegate(delegate); });
+    addMethod(
+        c, "setDelegate:", [](Toolbar* self, Object* delegate) { self->assignDelegate(delegate); });
     addMethod(c, "displayMode", [](Toolbar* self) { return self->displayMode(); });
     addMethod(
-        c, "setDisplayMode:", [](Toolbar* self, std::int64_t mode) { self->setDisplayMode(mode); });
+        c, "setDisplayMode:", [](Toolbar* self, std::int64_t mode) { self->displayMode_ = mode; });
     addMethod(c, "sizeMode", [](Toolbar* self) { return self->sizeMode(); });
-    addMethod(c, "setSizeMode:", [](Toolbar* self, std::int64_t mode) { self->setSizeMode(mode); });
+    addMethod(c, "setSizeMode:", [](Toolbar* self, std::int64_t mode) { self->sizeMode_ = mode; });
     addMethod(c, "allowsUserCustomization",
               [](Toolbar* self) { return self->allowsUserCustomization(); });
     addMethod(c, "setAllowsUserCustomization:", [](Toolbar* self, bool allows) {
-      self->setAllowsUserCustomization(allows);
+      self->allowsUserCustomization_ = allows;
     });
     addMethod(c, "autosavesConfiguration",
               [](Toolbar* self) { return self->autosavesConfiguration(); });
     addMethod(c, "setAutosavesConfiguration:", [](Toolbar* self, bool autosaves) {
-      self->setAutosavesConfiguration(autosaves);
+      self->autosavesConfiguration_ = autosaves;
     });
     addMethod(c, "showsBaselineSeparator",
               [](Toolbar* self) { return self->showsBaselineSeparator(); });
     addMethod(c, "setShowsBaselineSeparator:", [](Toolbar* self, bool shows) {
-      self->setShowsBaselineSeparator(shows);
+      self->showsBaselineSeparator_ = shows;
     });
     addMethod(c, "isVisible", [](Toolbar* self) { return self->isVisible(); });
-    addMethod(c, "setVisible:", [](Toolbar* self, bool visible) { self->setVisible(visible); });
+    addMethod(c, "setVisible:", [](Toolbar* self, bool visible) { self->applyVisible(visible); });
     addMethod(c, "items", [](Toolbar* self) {
       return Array::make({self->items_.begin(), self->items_.end()});
     });
@@ -72,16 +70,12 @@ Class* Toolbar::runtimeClass() {
   return cls;
 }
 
-void Toolbar::initWithIdentifier(String* identifier) {
-  identifier_ = identifier != nullptr ? identifier->retainAs<String>() : nullptr;
-}
-
-void Toolbar::setDelegate(Object* delegate) {
+void Toolbar::assignDelegate(Object* delegate) {
   delegate_ = delegate != nullptr ? delegate->retain() : Weak<Object>{};
   loadItemsIfReady();
 }
 
-void Toolbar::setVisible(bool visible) {
+void Toolbar::applyVisible(bool visible) {
   if (visible_ == visible) return;
   visible_ = visible;
   if (window_ != nullptr) window_->toolbarDidChange();

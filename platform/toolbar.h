@@ -5,6 +5,7 @@
 
 #include "platform/foundation.h"
 #include "platform/geometry.h"
+#include "platform/selectors.h"
 #include "platform/view.h"
 
 namespace tovik {
@@ -26,14 +27,18 @@ class ToolbarItem : public Object {
   using Object::Object;
   static Class* runtimeClass();
 
-  void initWithItemIdentifier(String* identifier);
+  // The item's set-up is messages through the runtime, so a host's
+  // subclass that overrides one is what the plug-in meets.
+  void initWithItemIdentifier(String* identifier) {
+    send<Ref<Object>>(this, selectors::initWithItemIdentifier, identifier);
+  }
   [[nodiscard]] String* itemIdentifier() const { return identifier_.get(); }
   [[nodiscard]] View* view() const { return view_.get(); }
-  void setView(View* view) { view_ = view != nullptr ? view->retainAs<View>() : nullptr; }
+  void setView(View* view) { send<void>(this, selectors::setView, view); }
   [[nodiscard]] CGSize minSize() const { return minSize_; }
-  void setMinSize(CGSize size) { minSize_ = size; }
+  void setMinSize(CGSize size) { send<void>(this, selectors::setMinSize, size); }
   [[nodiscard]] CGSize maxSize() const { return maxSize_; }
-  void setMaxSize(CGSize size) { maxSize_ = size; }
+  void setMaxSize(CGSize size) { send<void>(this, selectors::setMaxSize, size); }
 
  private:
   Ref<String> identifier_;
@@ -53,23 +58,35 @@ class Toolbar : public Object {
   using Object::Object;
   static Class* runtimeClass();
 
-  void initWithIdentifier(String* identifier);
-  [[nodiscard]] String* identifier() const { return identifier_.get(); }
+  // The operations the plug-in uses are messages through the runtime, so a
+  // host's subclass that overrides one is what it meets.
+  void initWithIdentifier(String* identifier) {
+    send<Ref<Object>>(this, selectors::initWithIdentifier, identifier);
+  }
+  [[nodiscard]] String* identifier() const {
+    return message<String*>(this, selectors::identifier, [this] { return identifier_.get(); });
+  }
   [[nodiscard]] Object* delegate() const { return delegate_.lock().get(); }
-  void setDelegate(Object* delegate);
+  void setDelegate(Object* delegate) { send<void>(this, selectors::setDelegate, delegate); }
   [[nodiscard]] std::int64_t displayMode() const { return displayMode_; }
-  void setDisplayMode(std::int64_t mode) { displayMode_ = mode; }
+  void setDisplayMode(std::int64_t mode) { send<void>(this, selectors::setDisplayMode, mode); }
   [[nodiscard]] std::int64_t sizeMode() const { return sizeMode_; }
-  void setSizeMode(std::int64_t mode) { sizeMode_ = mode; }
+  void setSizeMode(std::int64_t mode) { send<void>(this, selectors::setSizeMode, mode); }
   [[nodiscard]] bool allowsUserCustomization() const { return allowsUserCustomization_; }
-  void setAllowsUserCustomization(bool allows) { allowsUserCustomization_ = allows; }
+  void setAllowsUserCustomization(bool allows) {
+    send<void>(this, selectors::setAllowsUserCustomization, allows);
+  }
   [[nodiscard]] bool autosavesConfiguration() const { return autosavesConfiguration_; }
-  void setAutosavesConfiguration(bool autosaves) { autosavesConfiguration_ = autosaves; }
+  void setAutosavesConfiguration(bool autosaves) {
+    send<void>(this, selectors::setAutosavesConfiguration, autosaves);
+  }
   [[nodiscard]] bool showsBaselineSeparator() const { return showsBaselineSeparator_; }
-  void setShowsBaselineSeparator(bool shows) { showsBaselineSeparator_ = shows; }
+  void setShowsBaselineSeparator(bool shows) {
+    send<void>(this, selectors::setShowsBaselineSeparator, shows);
+  }
   [[nodiscard]] bool isVisible() const { return visible_; }
   // A hidden toolbar's views leave the window's view tree.
-  void setVisible(bool visible);
+  void setVisible(bool visible) { send<void>(this, selectors::setVisible, visible); }
   [[nodiscard]] const std::vector<Ref<ToolbarItem>>& items() const { return items_; }
   // The window the toolbar is attached to, if any.
   [[nodiscard]] Window* window() const { return window_; }
@@ -77,6 +94,9 @@ class Toolbar : public Object {
  private:
   friend class Window;
   void attach(Window* window);  // by the window's setToolbar:, none to detach
+  // NSToolbar's own setDelegate: and setVisible:.
+  void assignDelegate(Object* delegate);
+  void applyVisible(bool visible);
   void loadItemsIfReady();
 
   Ref<String> identifier_;

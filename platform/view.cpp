@@ -139,15 +139,11 @@ Class* View::runtimeClass() {
     addMethod(c, "frame", [](View* self) { return self->frame(); });
     addMethod(c, "setFrame:", [](View* self, CGRect frame) { self->setFrame(frame); });
     addMethod(c, "bounds", [](View* self) { return self->bounds(); });
-    addMethod(c, "superview", [](View* self) -> Ref<Object> {
-      return self->superview_ != nullptr ? self->superview_->retain() : nullptr;
-    });
+    addMethod(c, "superview", [](View* self) { return self->superview_; });
     addMethod(c, "subviews", [](View* self) {
       return Array::make({self->subviews_.begin(), self->subviews_.end()});
     });
-    addMethod(c, "window", [](View* self) -> Ref<Object> {
-      return self->window_ != nullptr ? self->window_->retain() : nullptr;
-    });
+    addMethod(c, "window", [](View* self) -> Object* { return self->window_; });
     addMethod(c, "isHidden", [](View* self) { return self->isHidden(); });
     addMethod(c, "setHidden:", [](View* self, bool hidden) { self->setHidden(hidden); });
     addMethod(c, "isFlipped", kDefaultIsFlippedBody);
@@ -157,8 +153,7 @@ Class* View::runtimeClass() {
                 self->addSubview(view, place, other);
               });
     addMethod(c, "removeFromSuperview", [](View* self) { self->removeFromSuperview(); });
-    addMethod(c,
-              "isDescendantOf:", [](View* self, View* view) { return self->isDescendantOf(view); });
+    addMethod(c, "isDescendantOf:", [](View* self, View* view) { return self->liesWithin(view); });
     addMethod(c, "convertPoint:fromView:", [](View* self, CGPoint point, View* view) {
       return self->convertPointFromView(point, view);
     });
@@ -229,12 +224,23 @@ void View::removeFromSuperview() {
   keepUntilSearchEnds(std::move(kept));
 }
 
-bool View::isDescendantOf(const View* view) const {
+bool View::liesWithin(const View* view) const {
   if (view == nullptr) return false;
-  for (const View* v = this; v != nullptr; v = v->superview()) {
+  for (const View* v = this; v != nullptr; v = v->superview_) {
     if (v == view) return true;
   }
   return false;
+}
+
+const std::vector<Ref<View>>& View::subviewsAsAnswered() const {
+  auto views = std::make_shared<std::vector<Ref<View>>>();
+  if (const Ref<Array> answer = send<Ref<Array>>(const_cast<View*>(this),  // NOLINT
+                                                 selectors::subviews)) {
+    for (const Ref<Object>& item : answer->items()) {
+      if (Ref<View> view = as<View>(item)) views->push_back(std::move(view));
+    }
+  }
+  return *autorelease(std::move(views));
 }
 
 void View::setWindow(Window* window) {

@@ -5,6 +5,7 @@
 
 #include "platform/foundation.h"
 #include "platform/geometry.h"
+#include "platform/selectors.h"
 
 namespace tovik {
 
@@ -38,10 +39,19 @@ class View : public Object {
   [[nodiscard]] CGRect frame() const { return frame_; }
   void setFrame(CGRect frame) { frame_ = frame; }
   [[nodiscard]] CGRect bounds() const { return {{0, 0}, frame_.size}; }
-  [[nodiscard]] View* superview() const { return superview_; }
-  [[nodiscard]] const std::vector<Ref<View>>& subviews() const { return subviews_; }
+  // The tree's operations are messages through the runtime (see message()),
+  // so a host's subclass or replacement of one is what every caller meets.
+  [[nodiscard]] View* superview() const {
+    return message<View*>(this, selectors::superview, [this] { return superview_; });
+  }
+  [[nodiscard]] const std::vector<Ref<View>>& subviews() const {
+    if (!selectors::subviews->redefined.load(std::memory_order_relaxed)) return subviews_;
+    return subviewsAsAnswered();
+  }
   // The window whose view tree holds the view; none outside a window.
-  [[nodiscard]] Window* window() const { return window_; }
+  [[nodiscard]] Window* window() const {
+    return message<Window*>(this, selectors::window, [this] { return window_; });
+  }
   [[nodiscard]] bool isHidden() const { return hidden_; }
   void setHidden(bool hidden) { hidden_ = hidden; }
   // Sends isFlipped through the runtime, so a class that overrides it is
@@ -61,7 +71,11 @@ class View : public Object {
   void addSubview(View* view, std::int64_t place, View* other);
   void removeFromSuperview();
   // True for the view itself and for every view beneath it.
-  [[nodiscard]] bool isDescendantOf(const View* view) const;
+  [[nodiscard]] bool isDescendantOf(const View* view) const {
+    return message<bool>(
+        this, selectors::isDescendantOf, [this, view] { return liesWithin(view); },
+        const_cast<View*>(view));  // NOLINT(cppcoreguidelines-pro-type-const-cast)
+  }
 
   // convertPoint:fromView: / convertPoint:toView:, between the receiver's
   // bounds and another view's; none stands for window coordinates. The two
@@ -75,6 +89,11 @@ class View : public Object {
 
  private:
   friend class Window;
+  // NSView's own isDescendantOf:.
+  [[nodiscard]] bool liesWithin(const View* view) const;
+  // The subviews a replaced subviews method answers, kept as an autoreleased
+  // list; what is not a view is left out.
+  [[nodiscard]] const std::vector<Ref<View>>& subviewsAsAnswered() const;
   // Moves the view and its subtree into `window` (none: out of any window).
   void setWindow(Window* window);
   [[nodiscard]] CGPoint originInWindow() const;

@@ -48,49 +48,54 @@ Class* Window::runtimeClass() {
                 self->initWithContentRect(frame, mask);
                 return self->retain();
               });
-    addMethod(c, "identifier", [](Window* self) { return self->identifier_; });
+    addMethod(c, "identifier", [](Window* self) { return self->identifier_.get(); });
     addMethod(c, "setIdentifier:", [](Window* self, String* identifier) {
-      self->setIdentifier(identifier);
+      self->identifier_ = identifier != nullptr ? identifier->retainAs<String>() : nullptr;
     });
-    addMethod(c, "frame", [](Window* self) { return self->frame(); });
+    addMethod(c, "frame", [](Window* self) { return self->frame_; });
     addMethod(c, "setFrame:display:", [](Window* self, CGRect frame, bool display) {
       self->setFrame(frame, display);
     });
     addMethod(c, "performClose:", [](Window* self, Object* sender) { self->performClose(sender); });
     addMethod(c, "close", [](Window* self) { self->close(); });
     addMethod(c, "delegate", [](Window* self) { return self->delegate_.lock(); });
-    addMethod(c,
-              "setDelegate:", [](Window* self, Object* delegate) { self->setDelegate(delegate); });
-    addMethod(c, "styleMask", [](Window* self) { return self->styleMask(); });
-    addMethod(c,
-              "setStyleMask:", [](Window* self, std::uint64_t mask) { self->setStyleMask(mask); });
-    addMethod(c, "isVisible", [](Window* self) { return self->isVisible(); });
-    addMethod(c, "contentView", [](Window* self) { return self->contentView_; });
+    addMethod(
+        c, "setDelegate:", [](Window* self, Object* delegate) { self->assignDelegate(delegate); });
+    addMethod(c, "styleMask", [](Window* self) { return self->styleMask_; });
+    addMethod(
+        c, "setStyleMask:", [](Window* self, std::uint64_t mask) { self->applyStyleMask(mask); });
+    addMethod(c, "isVisible", [](Window* self) { return self->onScreen(); });
+    addMethod(c, "isMovableByWindowBackground",
+              [](Window* self) { return self->movableByBackground_; });
+    addMethod(c, "setMovableByWindowBackground:", [](Window* self, bool movable) {
+      self->movableByBackground_ = movable;
+    });
+    addMethod(c, "contentView", [](Window* self) { return self->contentView_.get(); });
     addMethod(c, "setContentView:", [](Window* self, View* view) { self->setContentView(view); });
-    addMethod(c, "standardWindowButton:", [](Window* self, std::int64_t kind) -> Ref<Object> {
-      View* button = self->standardWindowButton(kind);
-      return button != nullptr ? button->retain() : nullptr;
+    addMethod(c, "standardWindowButton:", [](Window* self, std::int64_t kind) {
+      return self->ownButton(kind);
     });
     addMethod(c, "titlebarAppearsTransparent",
               [](Window* self) { return self->titlebarAppearsTransparent(); });
     addMethod(c, "setTitlebarAppearsTransparent:", [](Window* self, bool transparent) {
-      self->setTitlebarAppearsTransparent(transparent);
+      self->titlebarAppearsTransparent_ = transparent;
     });
     addMethod(c, "titleVisibility", [](Window* self) { return self->titleVisibility(); });
     addMethod(c, "setTitleVisibility:", [](Window* self, std::int64_t visibility) {
-      self->setTitleVisibility(visibility);
+      self->titleVisibility_ = visibility;
     });
     addMethod(c, "toolbarStyle", [](Window* self) { return self->toolbarStyle(); });
     addMethod(c, "setToolbarStyle:", [](Window* self, std::int64_t style) {
-      self->setToolbarStyle(style);
+      self->applyToolbarStyle(style);
     });
     addMethod(c, "titlebarSeparatorStyle",
               [](Window* self) { return self->titlebarSeparatorStyle(); });
     addMethod(c, "setTitlebarSeparatorStyle:", [](Window* self, std::int64_t style) {
-      self->setTitlebarSeparatorStyle(style);
+      self->titlebarSeparatorStyle_ = style;
     });
-    addMethod(c, "toolbar", [](Window* self) { return self->toolbar_; });
-    addMethod(c, "setToolbar:", [](Window* self, Toolbar* toolbar) { self->setToolbar(toolbar); });
+    addMethod(c, "toolbar", [](Window* self) { return self->toolbar_.get(); });
+    addMethod(c,
+              "setToolbar:", [](Window* self, Toolbar* toolbar) { self->attachToolbar(toolbar); });
     addMethod(c, "toggleFullScreen:", [](Window* self, Object* sender) {
       self->toggleFullScreen(sender);
     });
@@ -100,7 +105,7 @@ Class* Window::runtimeClass() {
     addMethod(c, "isMiniaturized", [](Window* self) { return self->isMiniaturized(); });
     addMethod(c, "canBecomeKeyWindow", [](Window* self) { return self->styleAllowsKey(); });
     addMethod(c, "canBecomeMainWindow",
-              [](Window* self) { return self->isVisible() && self->styleAllowsKey(); });
+              [](Window* self) { return self->onScreen() && self->styleAllowsKey(); });
     addMethod(c, "isKeyWindow", [](Window* self) { return self->isKeyWindow(); });
     addMethod(c, "isMainWindow", [](Window* self) { return self->isMainWindow(); });
     addMethod(c, "makeKeyAndOrderFront:", [](Window* self, Object* sender) {
@@ -170,11 +175,7 @@ void Window::initWithContentRect(CGRect frame, std::uint64_t styleMask) {
   Application::shared()->windowCreated(this);
 }
 
-void Window::setIdentifier(String* identifier) {
-  identifier_ = identifier != nullptr ? identifier->retainAs<String>() : nullptr;
-}
-
-void Window::setStyleMask(std::uint64_t mask) {
+void Window::applyStyleMask(std::uint64_t mask) {
   const bool titledBefore = (styleMask_ & NSWindowStyleMaskTitled) != 0;
   styleMask_ = mask;
   if (titledBefore != ((mask & NSWindowStyleMaskTitled) != 0)) {
@@ -192,7 +193,7 @@ void Window::setFrame(CGRect frame, bool /*display*/) {
   if (old.origin != frame.origin) postNotification(NSWindowDidMoveNotification);
 }
 
-bool Window::isVisible() const {
+bool Window::onScreen() const {
   return orderedIn_ && (!hidesOnDeactivate_ || Application::shared()->isActive());
 }
 
@@ -304,7 +305,7 @@ void Window::toggleFullScreen(Object* /*sender*/) {
 
 Object* Window::delegate() const { return delegate_.lock().get(); }
 
-void Window::setDelegate(Object* delegate) {
+void Window::assignDelegate(Object* delegate) {
   if (Ref<Object> previous = delegate_.lock()) removeDelegateRegistrations(previous.get(), this);
   delegate_ = delegate != nullptr ? delegate->retain() : Weak<Object>{};
   if (delegate == nullptr || closed_) return;

@@ -6,6 +6,7 @@
 
 #include "platform/foundation.h"
 #include "platform/geometry.h"
+#include "platform/selectors.h"
 #include "platform/toolbar.h"
 #include "platform/view.h"
 
@@ -100,19 +101,32 @@ class Window : public Object {
   static Ref<Window> create(CGRect frame, std::uint64_t styleMask = kStandardWindowStyle);
   void initWithContentRect(CGRect frame, std::uint64_t styleMask);
 
-  [[nodiscard]] String* identifier() const { return identifier_.get(); }
-  void setIdentifier(String* identifier);
+  // The window's operations are messages through the runtime (see
+  // message()), so a host's subclass or replacement of one is what every
+  // caller meets, the plug-in included.
+  [[nodiscard]] String* identifier() const {
+    return message<String*>(this, selectors::identifier, [this] { return identifier_.get(); });
+  }
+  void setIdentifier(String* identifier) { send<void>(this, selectors::setIdentifier, identifier); }
   // On screen: ordered in, and not hidden while the application is inactive
   // (see hidesOnDeactivate).
-  [[nodiscard]] bool isVisible() const;
-  [[nodiscard]] std::uint64_t styleMask() const { return styleMask_; }
-  void setStyleMask(std::uint64_t mask);
-  [[nodiscard]] CGRect frame() const { return frame_; }
+  [[nodiscard]] bool isVisible() const {
+    return message<bool>(this, selectors::isVisible, [this] { return onScreen(); });
+  }
+  [[nodiscard]] std::uint64_t styleMask() const {
+    return message<std::uint64_t>(this, selectors::styleMask, [this] { return styleMask_; });
+  }
+  void setStyleMask(std::uint64_t mask) { send<void>(this, selectors::setStyleMask, mask); }
+  [[nodiscard]] CGRect frame() const {
+    return message<CGRect>(this, selectors::frame, [this] { return frame_; });
+  }
   // Posts the resize notification when the size changes and the move
   // notification when the origin does. A live resize is a run of these.
   void setFrame(CGRect frame, bool display);
   [[nodiscard]] bool isMovableByWindowBackground() const { return movableByBackground_; }
-  void setMovableByWindowBackground(bool movable) { movableByBackground_ = movable; }
+  void setMovableByWindowBackground(bool movable) {
+    send<void>(this, selectors::setMovableByWindowBackground, movable);
+  }
 
   // Sent through the runtime, so a host's subclass that overrides either is
   // what the application asks. NSWindow answers YES to canBecomeKeyWindow
@@ -158,22 +172,23 @@ class Window : public Object {
   // answers (windowDidResize:, windowWillClose:...) until the window closes;
   // a delegate set on a closed window receives none.
   [[nodiscard]] Object* delegate() const;
-  void setDelegate(Object* delegate);
+  void setDelegate(Object* delegate) { send<void>(this, selectors::setDelegate, delegate); }
 
   // Posts one of the window's own notifications with the window as object.
   void postNotification(std::string_view name);
 
   // The host's view, filling the window with the full-size-content style and
   // ending below the titlebar strip without it.
-  [[nodiscard]] View* contentView() const { return contentView_.get(); }
+  [[nodiscard]] View* contentView() const {
+    return message<View*>(this, selectors::contentView, [this] { return contentView_.get(); });
+  }
   // Replaces the content view; none leaves the window without one.
   void setContentView(View* view);
   // The button of a kind (NSWindowCloseButton...); none for a window without
   // a titlebar and once the host has taken the button out of the window.
   [[nodiscard]] View* standardWindowButton(std::int64_t kind) const {
-    if (kind < 0 || kind >= static_cast<std::int64_t>(buttons_.size())) return nullptr;
-    View* button = buttons_.at(static_cast<std::size_t>(kind)).get();
-    return button != nullptr && button->window() == this ? button : nullptr;
+    return message<View*>(
+        this, selectors::standardWindowButton, [this, kind] { return ownButton(kind); }, kind);
   }
 
   // A mouse-down at a point in window coordinates: the frame view's hitTest:
@@ -186,19 +201,25 @@ class Window : public Object {
 
   [[nodiscard]] bool titlebarAppearsTransparent() const { return titlebarAppearsTransparent_; }
   void setTitlebarAppearsTransparent(bool transparent) {
-    titlebarAppearsTransparent_ = transparent;
+    send<void>(this, selectors::setTitlebarAppearsTransparent, transparent);
   }
   [[nodiscard]] std::int64_t titleVisibility() const { return titleVisibility_; }
-  void setTitleVisibility(std::int64_t visibility) { titleVisibility_ = visibility; }
+  void setTitleVisibility(std::int64_t visibility) {
+    send<void>(this, selectors::setTitleVisibility, visibility);
+  }
   [[nodiscard]] std::int64_t toolbarStyle() const { return toolbarStyle_; }
-  void setToolbarStyle(std::int64_t style);
+  void setToolbarStyle(std::int64_t style) { send<void>(this, selectors::setToolbarStyle, style); }
   [[nodiscard]] std::int64_t titlebarSeparatorStyle() const { return titlebarSeparatorStyle_; }
-  void setTitlebarSeparatorStyle(std::int64_t style) { titlebarSeparatorStyle_ = style; }
+  void setTitlebarSeparatorStyle(std::int64_t style) {
+    send<void>(this, selectors::setTitlebarSeparatorStyle, style);
+  }
 
-  [[nodiscard]] Toolbar* toolbar() const { return toolbar_.get(); }
+  [[nodiscard]] Toolbar* toolbar() const {
+    return message<Toolbar*>(this, selectors::toolbar, [this] { return toolbar_.get(); });
+  }
   // Attaches `toolbar` (taking it from any other window) and detaches the
   // previous one, whose views leave the tree.
-  void setToolbar(Toolbar* toolbar);
+  void setToolbar(Toolbar* toolbar) { send<void>(this, selectors::setToolbar, toolbar); }
   // Called by the attached toolbar when its items or visibility change.
   void toolbarDidChange();
 
@@ -220,6 +241,19 @@ class Window : public Object {
   }
 
  private:
+  // NSWindow's own implementations of the operations above, which its
+  // runtime methods run.
+  [[nodiscard]] bool onScreen() const;
+  [[nodiscard]] View* ownButton(std::int64_t kind) const {
+    if (kind < 0 || kind >= static_cast<std::int64_t>(buttons_.size())) return nullptr;
+    View* button = buttons_.at(static_cast<std::size_t>(kind)).get();
+    return button != nullptr && button->window_ == this ? button : nullptr;
+  }
+  void applyStyleMask(std::uint64_t mask);
+  void applyToolbarStyle(std::int64_t style);
+  void attachToolbar(Toolbar* toolbar);
+  void assignDelegate(Object* delegate);
+
   void buildViewTree();
   void layoutViews();
   void rebuildToolbarView();

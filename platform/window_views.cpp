@@ -169,12 +169,12 @@ void Window::setContentView(View* view) {
   layoutViews();
 }
 
-void Window::setToolbarStyle(std::int64_t style) {
+void Window::applyToolbarStyle(std::int64_t style) {
   toolbarStyle_ = style;
   layoutViews();
 }
 
-void Window::setToolbar(Toolbar* toolbar) {
+void Window::attachToolbar(Toolbar* toolbar) {
   if (toolbar == toolbar_.get()) return;
   if (toolbar_ != nullptr) toolbar_->attach(nullptr);
   if (toolbar != nullptr && toolbar->window() != nullptr) toolbar->window()->setToolbar(nullptr);
