@@ -48,4 +48,7 @@ inline const SEL setView = sel_registerName("setView:");
 inline const SEL setMinSize = sel_registerName("setMinSize:");
 inline const SEL setMaxSize = sel_registerName("setMaxSize:");
 
+// NSWorkspace.
+inline const SEL openURL = sel_registerName("openURL:");
+
 }  // namespace tovik::selectors

@@ -87,7 +87,9 @@ Class* Workspace::runtimeClass() {
     Class* c = objc_declareClass(
         "NSWorkspace", Object::runtimeClass(),
         [](Class* isa) -> Ref<Object> { return std::make_shared<Workspace>(isa); });
-    addMethod(c, "openURL:", [](Workspace* self, URL* url) { return self->openURL(url); });
+    addMethod(c, "openURL:", [](Workspace* self, URL* url) {
+      return self->openWithRegisteredApplication(url);
+    });
     return c;
   }();
   return cls;
@@ -107,7 +109,7 @@ void Workspace::installSystemHandlers() {
   handlers_.emplace(std::string(SystemSettings::kURLScheme), SystemSettings::application());
 }
 
-bool Workspace::openURL(URL* url) {
+bool Workspace::openWithRegisteredApplication(URL* url) {
   if (url == nullptr) return false;
   Ref<URLSchemeHandler> handler;
   std::size_t index = 0;

@@ -10,6 +10,7 @@
 #include <vector>
 
 #include "platform/foundation.h"
+#include "platform/selectors.h"
 #include "platform/url.h"
 
 namespace tovik {
@@ -34,8 +35,9 @@ class Workspace : public Object {
   // opened it; NO for a URL without a scheme, a scheme that no application
   // is registered for, or an application that refused it. A null URL is
   // refused and not recorded. The application is called on the caller's
-  // thread, outside the workspace's lock, so it may open URLs itself.
-  bool openURL(URL* url);
+  // thread, outside the workspace's lock, so it may open URLs itself. A
+  // message through the runtime, so a replacement of it is what callers meet.
+  bool openURL(URL* url) { return send<bool>(this, selectors::openURL, url); }
 
   // Schemes compare without regard to ASCII case, as RFC 3986 has it.
   [[nodiscard]] Ref<URLSchemeHandler> handlerForURLScheme(std::string_view scheme) const;
@@ -59,6 +61,8 @@ class Workspace : public Object {
   void reset();
 
  private:
+  // NSWorkspace's own openURL:.
+  bool openWithRegisteredApplication(URL* url);
   struct Entry {
     std::string url;
     std::optional<bool> opened;

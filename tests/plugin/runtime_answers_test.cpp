@@ -1,0 +1,150 @@
+// The plug-in sees what the runtime answers: a host's subclass or
+// replacement of a window-system method is what it meets, even when the
+// method was first asked before the host redefined it.
+#include <gtest/gtest.h>
+
+#include <string>
+#include <vector>
+
+#include "platform/application.h"
+#include "platform/main_queue.h"
+#include "platform/window.h"
+#include "platform/workspace.h"
+#include "tests/support/plugin_host_test.h"
+
+namespace tovik {
+namespace {
+
+constexpr CGRect kFrame{{0, 0}, {800, 600}};
+
+Class* subclass(Class* superclass, std::string_view name) {
+  Class* cls = objc_allocateClassPair(superclass, name);
+  objc_registerClassPair(cls);
+  return cls;
+}
+
+Ref<Window> windowOf(Class* cls) {
+  Ref<Window> window = as<Window>(class_createInstance(cls));
+  send<Ref<Object>>(window.get(), "initWithContentRect:styleMask:", kFrame, kStandardWindowStyle);
+  window->makeKeyAndOrderFront(nullptr);
+  return window;
+}
+
+bool isConfigured(const Window& window) {
+  return window.toolbar() != nullptr &&
+         window.toolbar()->identifier()->utf8() == "com.tarnwell.tovik.unified-titlebar";
+}
+
+class RuntimeAnswersTest : public PluginHostTest {
+ protected:
+  void configure(std::string_view identifier) {
+    send<void>(plugin.get(),
+               "configureMainWindowTitlebarWithWindowIdentifier:", str(identifier).get());
+    MainQueue::main().runUntilIdle();
+  }
+};
+
+TEST_F(RuntimeAnswersTest, AWindowSubclassesIdentifierAndVisibilityAreWhatTheLookupMeets) {
+  // Asked once before any class redefines them.
+  auto hidden = Window::create(kFrame);
+  hidden->setIdentifier(str("main").get());
+  hidden->makeKeyAndOrderFront(nullptr);
+  ASSERT_TRUE(hidden->isVisible());
+
+  // A window that claims to be off screen, and one that names itself
+  // (with a new string at each call, which the caller borrows).
+  Class* offScreen = subclass(Window::runtimeClass(), "HostOffScreenWindow");
+  addMethod(offScreen, "isVisible", [](Window*) { return false; });
+  Class* named = subclass(Window::runtimeClass(), "HostNamedWindow");
+  addMethod(named, "identifier", [](Window*) { return str("main"); });
+
+  auto claimsHidden = windowOf(offScreen);
+  claimsHidden->setIdentifier(str("main").get());
+  auto selfNamed = windowOf(named);
+  auto key = Window::create(kFrame);
+  key->makeKeyAndOrderFront(nullptr);
+
+  configure("main");
+  EXPECT_TRUE(isConfigured(*hidden)) << "the plain window carrying the identifier comes first";
+  hidden->close();
+  configure("main");
+  EXPECT_FALSE(isConfigured(*claimsHidden)) << "a window answering isVisible NO was taken";
+  EXPECT_TRUE(isConfigured(*selfNamed)) << "the identifier the window answers was not seen";
+  EXPECT_FALSE(isConfigured(*key)) << "fell back to the key window";
+}
+
+// The windows the replaced method answers: the second window first.
+std::vector<Ref<Object>>& answeredWindows() {
+  static std::vector<Ref<Object>> windows;
+  return windows;
+}
+
+TEST_F(RuntimeAnswersTest, AReplacedApplicationWindowsListIsWhatTheLookupMeets) {
+  auto first = Window::create(kFrame);
+  auto second = Window::create(kFrame);
+  for (const auto& w : {first, second}) {
+    w->setIdentifier(str("twin").get());
+    w->makeKeyAndOrderFront(nullptr);
+  }
+  Method* windows = class_getInstanceMethod(Application::runtimeClass(), selectors::windows);
+  answeredWindows() = {second, first};
+  const IMP original = method_setImplementation(
+      windows, makeImp([](Application*) { return Array::make(answeredWindows()); }));
+  configure("twin");
+  method_setImplementation(windows, original);
+  answeredWindows().clear();
+  EXPECT_TRUE(isConfigured(*second));
+  EXPECT_FALSE(isConfigured(*first));
+}
+
+TEST_F(RuntimeAnswersTest, AViewsOwnIsDescendantOfAndIsEqualDecideWhichStripClicksItKeeps) {
+  auto window = Window::create(kFrame);
+  window->setIdentifier(str("main").get());
+  window->makeKeyAndOrderFront(nullptr);
+  configure("main");
+  View* titlebar = window->standardWindowButton(NSWindowCloseButton)->superview();
+
+  // Two host badges in the strip, left of the buttons' row: one counts
+  // itself inside whatever it is asked about, the other equal to anything.
+  Class* inside = subclass(View::runtimeClass(), "HostInsideBadge");
+  addMethod(inside, "isDescendantOf:", [](View*, View* other) { return other != nullptr; });
+  Class* equal = subclass(View::runtimeClass(), "HostEqualBadge");
+  addMethod(equal, "isEqual:", [](View*, Object* other) { return other != nullptr; });
+  auto insideBadge = View::withFrame(inside, {{300, 2}, {20, 20}});
+  auto equalBadge = View::withFrame(equal, {{340, 2}, {20, 20}});
+  auto plainBadge = View::withFrame({{380, 2}, {20, 20}});
+  for (const auto& badge : {insideBadge, equalBadge, plainBadge}) titlebar->addSubview(badge.get());
+  const auto inWindow = [&](const View& badge) {
+    return badge.convertPointToView({10, 10}, nullptr);
+  };
+
+  EXPECT_EQ(window->mouseDown(inWindow(*plainBadge)).get(), window->contentView())
+      << "a plain host view in the strip lets the click through";
+  EXPECT_EQ(window->mouseDown(inWindow(*equalBadge)), equalBadge);
+  EXPECT_EQ(window->mouseDown(inWindow(*insideBadge)), insideBadge);
+  EXPECT_FALSE(window->isVisible()) << "the window's own button action asks isDescendantOf: too";
+}
+
+// The requests the replaced openURL: saw.
+std::vector<std::string>& seenURLs() {
+  static std::vector<std::string> urls;
+  return urls;
+}
+
+TEST_F(RuntimeAnswersTest, AReplacedOpenURLIsWhatTheSettingsOpenerCalls) {
+  Workspace::sharedWorkspace()->reset();
+  Method* openURL = class_getInstanceMethod(Workspace::runtimeClass(), selectors::openURL);
+  const IMP original =
+      method_setImplementation(openURL, makeImp([](Workspace*, URL* url) {
+                                 seenURLs().push_back(url->absoluteString()->utf8());
+                                 return false;
+                               }));
+  send<void>(plugin.get(), "openNotificationSettingsForBundleIdentifier:", str("com.x").get());
+  method_setImplementation(openURL, original);
+  EXPECT_EQ(seenURLs().size(), 3U) << "each refused candidate is tried in turn";
+  EXPECT_TRUE(Workspace::sharedWorkspace()->openRequests().empty())
+      << "the workspace's own openURL: was called";
+}
+
+}  // namespace
+}  // namespace tovik
