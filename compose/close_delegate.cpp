@@ -106,7 +106,7 @@ void saveFrameSize(String* defaultsKey, double width, double height, double mini
   record.emplace_hint(record.end(), "height", Number::withDouble(*storedHeight));
   record.emplace_hint(record.end(), "width", Number::withDouble(*storedWidth));
   UserDefaults::standardUserDefaults()->setObject(Dictionary::make(std::move(record)).get(),
-                                                  defaultsKey->utf8());
+                                                  defaultsKey);
 }
 
 }  // namespace tovik

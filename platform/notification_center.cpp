@@ -6,16 +6,28 @@
 namespace tovik {
 
 Class* Notification::runtimeClass() {
-  static Class* const cls = objc_declareClass(
-      "NSNotification", Object::runtimeClass(),
-      [](Class* isa) -> Ref<Object> { return std::make_shared<Notification>(isa); });
+  static Class* const cls = [] {
+    Class* c = objc_declareClass(
+        "NSNotification", Object::runtimeClass(),
+        [](Class* isa) -> Ref<Object> { return std::make_shared<Notification>(isa); });
+    addMethod(c, "name", [](Notification* self) { return self->name_.get(); });
+    addMethod(c, "object", [](Notification* self) { return self->object_.get(); });
+    addMethod(c, "userInfo", [](Notification* self) { return self->userInfo_.get(); });
+    return c;
+  }();
   return cls;
 }
 
 Class* NotificationCenter::runtimeClass() {
-  static Class* const cls = objc_declareClass(
-      "NSNotificationCenter", Object::runtimeClass(),
-      [](Class* isa) -> Ref<Object> { return std::make_shared<NotificationCenter>(isa); });
+  static Class* const cls = [] {
+    Class* c = objc_declareClass(
+        "NSNotificationCenter", Object::runtimeClass(),
+        [](Class* isa) -> Ref<Object> { return std::make_shared<NotificationCenter>(isa); });
+    addMethod(c, "addObserver:selector:name:object:",
+              [](NotificationCenter* self, Object* observer, SEL selector, String* name,
+                 Object* object) { self->registerObserver(observer, selector, name, object); });
+    return c;
+  }();
   return cls;
 }
 
@@ -54,7 +66,8 @@ void NotificationCenter::sweep() {
   keepLive(anyObject_, false, none);
 }
 
-void NotificationCenter::addObserver(Object* observer, SEL selector, String* name, Object* object) {
+void NotificationCenter::registerObserver(Object* observer, SEL selector, String* name,
+                                          Object* object) {
   if (observer == nullptr || selector == nullptr) return;
   Registration registration{0,
                             observer->retain(),

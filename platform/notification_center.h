@@ -7,6 +7,7 @@
 #include <vector>
 
 #include "platform/foundation.h"
+#include "platform/selectors.h"
 
 namespace tovik {
 
@@ -23,7 +24,10 @@ class Notification : public Object {
   static Class* runtimeClass();
 
   [[nodiscard]] String* name() const { return name_.get(); }
-  [[nodiscard]] Object* object() const { return object_.get(); }
+  // A message through the runtime, as the plug-in reads it.
+  [[nodiscard]] Object* object() const {
+    return message<Object*>(this, selectors::object, [this] { return object_.get(); });
+  }
   [[nodiscard]] Dictionary* userInfo() const { return userInfo_.get(); }
 
  private:
@@ -52,8 +56,11 @@ class NotificationCenter : public Object {
   static Class* runtimeClass();
   static NotificationCenter* defaultCenter();
 
-  // `name` null observes every name; `object` null observes every object.
-  void addObserver(Object* observer, SEL selector, String* name, Object* object);
+  // `name` null observes every name; `object` null observes every object. A
+  // message through the runtime, so a replacement of it is what callers meet.
+  void addObserver(Object* observer, SEL selector, String* name, Object* object) {
+    send<void>(this, selectors::addObserver, observer, selector, name, object);
+  }
   void removeObserver(Object* observer);
   // Removes the observer's registrations that match: a null `name` or
   // `object` matches any, as does a registration made with a null name.
@@ -82,6 +89,8 @@ class NotificationCenter : public Object {
   // `visit`; a registration `visit` answers true for goes too. Those whose
   // observer, or whose object when `forOneObject`, is gone are dropped. The
   // lock is held.
+  // NSNotificationCenter's own addObserver:selector:name:object:.
+  void registerObserver(Object* observer, SEL selector, String* name, Object* object);
   template <class Visit>
   void keepLive(Registrations& list, bool forOneObject, Visit visit);
   // Drops the dead registrations from every list. The lock is held.

@@ -51,4 +51,11 @@ inline const SEL setMaxSize = sel_registerName("setMaxSize:");
 // NSWorkspace.
 inline const SEL openURL = sel_registerName("openURL:");
 
+// NSNotification and NSNotificationCenter.
+inline const SEL object = sel_registerName("object");
+inline const SEL addObserver = sel_registerName("addObserver:selector:name:object:");
+
+// NSUserDefaults.
+inline const SEL setObjectForKey = sel_registerName("setObject:forKey:");
+
 }  // namespace tovik::selectors

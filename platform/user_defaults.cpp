@@ -76,10 +76,10 @@ Class* UserDefaults::runtimeClass() {
     });
     addMethod(c, "setObject:forKey:", [](UserDefaults* self, Object* value, String* key) {
       if (key == nullptr) throw PlatformError("-[NSUserDefaults setObject:forKey:]: nil key");
-      self->setObject(value, key->utf8());
+      self->store(value, key->utf8());
     });
     addMethod(c, "removeObjectForKey:", [](UserDefaults* self, String* key) {
-      if (key != nullptr) self->removeObjectForKey(key->utf8());
+      if (key != nullptr) self->store(nullptr, key->utf8());
     });
     addMethod(c, "dictionaryRepresentation",
               [](UserDefaults* self) { return self->dictionaryRepresentation(); });
@@ -166,7 +166,7 @@ Ref<Object> UserDefaults::objectForKey(std::string_view key) const {
   return it != values_.end() ? it->second : nullptr;
 }
 
-void UserDefaults::setObject(Object* value, std::string_view key) {
+void UserDefaults::store(Object* value, std::string_view key) {
   // Stored as the file will give it back. Declared before the lock is taken,
   // so that the value it replaces, which may be large, is released after
   // the lock is.

@@ -10,6 +10,7 @@
 
 #include "platform/foundation.h"
 #include "platform/property_list_file.h"
+#include "platform/selectors.h"
 
 namespace tovik {
 
@@ -63,7 +64,12 @@ class UserDefaults : public Object {
   [[nodiscard]] Ref<Object> objectForKey(std::string_view key) const;
   // A null value removes the key. A value that is not a property-list object
   // is an error (PlatformError), as on the platform.
-  void setObject(Object* value, std::string_view key);
+  // setObject:forKey:, a message through the runtime, so a replacement of it
+  // is what callers meet; the second form makes the key's string.
+  void setObject(Object* value, String* key) {
+    send<void>(this, selectors::setObjectForKey, value, key);
+  }
+  void setObject(Object* value, std::string_view key) { setObject(value, str(key).get()); }
   void removeObjectForKey(std::string_view key) { setObject(nullptr, key); }
   [[nodiscard]] Ref<Dictionary> dictionaryRepresentation() const;
 
@@ -79,6 +85,8 @@ class UserDefaults : public Object {
   [[nodiscard]] std::size_t fileWrites() const;
 
  private:
+  // NSUserDefaults' own setObject:forKey:.
+  void store(Object* value, std::string_view key);
   using Keys = std::set<std::string, std::less<>>;
 
   void load();
