@@ -10,13 +10,17 @@
 #include <filesystem>
 #include <fstream>
 #include <iterator>
+#include <memory>
 #include <string>
+#include <vector>
 
 #include "platform/application.h"
 #include "platform/main_queue.h"
 #include "platform/property_list.h"
+#include "platform/updater.h"
 #include "platform/user_defaults.h"
 #include "platform/window.h"
+#include "platform/workspace.h"
 
 using namespace tovik;
 using std::chrono::milliseconds;
@@ -39,6 +43,8 @@ class HostChromeTest : public ::testing::Test {
     preferences = mkdtemp(pattern.data());
     Application::shared()->setBundleIdentifier("com.example.mailer");
     UserDefaults::setPreferencesFolder(preferences);
+    // Only the system's own applications registered, no URL opened yet.
+    Workspace::sharedWorkspace()->reset();
   }
 
   void TearDown() override {
@@ -168,6 +174,56 @@ TEST_F(HostChromeTest, AComposeWindowAsksBeforeClosingAndRecordsItsSize) {
   window->mouseDown(centreOf(window->standardWindowButton(NSWindowCloseButton)));
   EXPECT_EQ(asked, 1);
   EXPECT_TRUE(window->isVisible());
+}
+
+TEST_F(HostChromeTest, NotificationSettingsOpenTheApplicationsOwnPane) {
+  Workspace* workspace = Workspace::sharedWorkspace();
+  send<void>(plugin.get(),
+             "openNotificationSettingsForBundleIdentifier:", str("com.example.mailer").get());
+  const std::string pane = "x-apple.systempreferences:com.apple.Notifications-Settings.extension";
+  EXPECT_EQ(workspace->openRequests(),
+            (std::vector<Workspace::OpenRequest>{{pane + "?id=com.example.mailer", true}}));
+
+  // Settings that know only the older pane: the plug-in falls back to the
+  // new pane without the query, then to the older pane.
+  auto olderSettings = makeBlock<bool(URL*)>([](URL* url) {
+    return SystemSettings::paneOfURL(*url) == "com.apple.preference.notifications";
+  });
+  workspace->reset();
+  workspace->setHandlerForURLScheme(SystemSettings::kURLScheme, olderSettings);
+  send<void>(plugin.get(),
+             "openNotificationSettingsForBundleIdentifier:", str("com.example.mailer").get());
+  EXPECT_EQ(workspace->openRequests(),
+            (std::vector<Workspace::OpenRequest>{
+                {pane + "?id=com.example.mailer", false},
+                {pane, false},
+                {"x-apple.systempreferences:com.apple.preference.notifications", true}}));
+}
+
+TEST_F(HostChromeTest, AnUpdateWaitingForQuitIsInstalledWhenTheHostSaysSo) {
+  send<void>(plugin.get(), "startUpdater");
+  send<void>(plugin.get(), "checkForUpdates");
+  auto ready = std::make_shared<std::vector<std::string>>();
+  auto onReady = makeBlock<void(String*)>([ready](String* version) {
+    ready->push_back(version->utf8());  // e.g. offer "Restart to update"
+  });
+  send<void>(plugin.get(), "setUpdateReadyHandler:", onReady.get());
+  MainQueue::main().runUntilIdle();
+
+  // The test plays the update framework through the controller the plug-in made.
+  ASSERT_EQ(UpdaterController::liveInstances().size(), 1U);
+  Updater* updater = UpdaterController::liveInstances().front()->updater();
+  EXPECT_TRUE(updater->isStarted());
+  EXPECT_EQ(updater->userInitiatedChecks(), 1U);
+  EXPECT_TRUE(
+      updater->presentUpdateInstalledOnQuit(AppcastItem::withDisplayVersion("2.4.1").get()));
+  MainQueue::main().runUntilIdle();
+  EXPECT_EQ(*ready, std::vector<std::string>{"2.4.1"});
+  EXPECT_TRUE(updater->immediateInstalls().empty());
+
+  send<void>(plugin.get(), "installPendingUpdate");
+  MainQueue::main().runUntilIdle();
+  EXPECT_EQ(updater->immediateInstalls(), std::vector<std::string>{"2.4.1"});
 }
 
 }  // namespace
