@@ -58,4 +58,8 @@ inline const SEL addObserver = sel_registerName("addObserver:selector:name:objec
 // NSUserDefaults.
 inline const SEL setObjectForKey = sel_registerName("setObject:forKey:");
 
+// The update framework.
+inline const SEL displayVersionString = sel_registerName("displayVersionString");
+inline const SEL checkForUpdates = sel_registerName("checkForUpdates:");
+
 }  // namespace tovik::selectors

@@ -21,9 +21,14 @@ const bool kDelegateProtocolDeclared = [] {
 }  // namespace
 
 Class* AppcastItem::runtimeClass() {
-  static Class* const cls = objc_declareClass(
-      "SUAppcastItem", Object::runtimeClass(),
-      [](Class* isa) -> Ref<Object> { return std::make_shared<AppcastItem>(isa); });
+  static Class* const cls = [] {
+    Class* c = objc_declareClass(
+        "SUAppcastItem", Object::runtimeClass(),
+        [](Class* isa) -> Ref<Object> { return std::make_shared<AppcastItem>(isa); });
+    addMethod(c, "displayVersionString",
+              [](AppcastItem* self) { return self->displayVersion_.get(); });
+    return c;
+  }();
   return cls;
 }
 
@@ -81,26 +86,45 @@ bool Updater::presentUpdateInstalledOnQuit(AppcastItem* item) {
 }
 
 Class* UpdaterController::runtimeClass() {
-  static Class* const cls = objc_declareClass(
-      "SPUStandardUpdaterController", Object::runtimeClass(),
-      [](Class* isa) -> Ref<Object> { return std::make_shared<UpdaterController>(isa); });
+  static Class* const cls = [] {
+    Class* c = objc_declareClass(
+        "SPUStandardUpdaterController", Object::runtimeClass(),
+        [](Class* isa) -> Ref<Object> { return std::make_shared<UpdaterController>(isa); });
+    addMethod(c, "initWithStartingUpdater:updaterDelegate:userDriverDelegate:",
+              [](UpdaterController* self, bool startingUpdater, Object* updaterDelegate,
+                 Object* /*userDriverDelegate*/) {
+                self->initWithStartingUpdater(startingUpdater, updaterDelegate);
+                return self->retain();
+              });
+    addMethod(c, "checkForUpdates:", [](UpdaterController* self, Object* /*sender*/) {
+      if (self->updater_ == nullptr) return;  // never initialised
+      std::lock_guard lock(self->updater_->mutex_);
+      if (self->updater_->started_) ++self->updater_->checks_;
+    });
+    return c;
+  }();
   return cls;
 }
 
 Ref<UpdaterController> UpdaterController::create(bool startingUpdater, Object* updaterDelegate,
-                                                 Object* /*userDriverDelegate*/) {
-  auto controller = make<UpdaterController>();
-  controller->updater_ = make<Updater>();
+                                                 Object* userDriverDelegate) {
+  static const SEL init =
+      sel_registerName("initWithStartingUpdater:updaterDelegate:userDriverDelegate:");
+  return as<UpdaterController>(send<Ref<Object>>(class_createInstance(runtimeClass()).get(), init,
+                                                 startingUpdater, updaterDelegate,
+                                                 userDriverDelegate));
+}
+
+void UpdaterController::initWithStartingUpdater(bool startingUpdater, Object* updaterDelegate) {
+  updater_ = make<Updater>();
   {
-    std::lock_guard lock(controller->updater_->mutex_);
-    controller->updater_->delegate_ =
-        updaterDelegate != nullptr ? updaterDelegate->retain() : Weak<Object>{};
-    controller->updater_->started_ = startingUpdater;
+    std::lock_guard lock(updater_->mutex_);
+    updater_->delegate_ = updaterDelegate != nullptr ? updaterDelegate->retain() : Weak<Object>{};
+    updater_->started_ = startingUpdater;
   }
   Controllers& all = controllers();
   std::lock_guard lock(all.mutex);
-  all.made.push_back(controller);
-  return controller;
+  all.made.push_back(retainAs<UpdaterController>());
 }
 
 std::size_t UpdaterController::instancesCreated() {
@@ -117,11 +141,6 @@ std::vector<Ref<UpdaterController>> UpdaterController::liveInstances() {
     if (auto controller = weak.lock()) live.push_back(std::move(controller));
   }
   return live;
-}
-
-void UpdaterController::checkForUpdates(Object* /*sender*/) {
-  std::lock_guard lock(updater_->mutex_);
-  if (updater_->started_) ++updater_->checks_;
 }
 
 }  // namespace tovik

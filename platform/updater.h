@@ -5,6 +5,7 @@
 #include <vector>
 
 #include "platform/foundation.h"
+#include "platform/selectors.h"
 
 // A headless stand-in for the update framework: a standard updater
 // controller, its updater and appcast items. Everything it was asked to do
@@ -21,7 +22,10 @@ class AppcastItem : public Object {
   static Ref<AppcastItem> withDisplayVersion(std::string_view version);
   static Ref<AppcastItem> withoutDisplayVersion();
 
-  [[nodiscard]] String* displayVersionString() const { return displayVersion_.get(); }
+  [[nodiscard]] String* displayVersionString() const {
+    return message<String*>(this, selectors::displayVersionString,
+                            [this] { return displayVersion_.get(); });
+  }
 
  private:
   Ref<String> displayVersion_;
@@ -61,7 +65,8 @@ class UpdaterController : public Object {
  public:
   using Object::Object;
   static Class* runtimeClass();
-  // initWithStartingUpdater:updaterDelegate:userDriverDelegate:
+  // alloc and initWithStartingUpdater:updaterDelegate:userDriverDelegate:,
+  // which a plug-in sends to the class it finds by name.
   static Ref<UpdaterController> create(bool startingUpdater, Object* updaterDelegate,
                                        Object* userDriverDelegate);
   // How many controllers this process has made, and those still alive, in
@@ -70,10 +75,12 @@ class UpdaterController : public Object {
   static std::vector<Ref<UpdaterController>> liveInstances();
 
   [[nodiscard]] Updater* updater() const { return updater_.get(); }
-  // Starts a user-initiated update check.
-  void checkForUpdates(Object* sender);
+  // Starts a user-initiated update check: a message through the runtime.
+  void checkForUpdates(Object* sender) { send<void>(this, selectors::checkForUpdates, sender); }
 
  private:
+  void initWithStartingUpdater(bool startingUpdater, Object* updaterDelegate);
+
   Ref<Updater> updater_;
 };
 

@@ -2,7 +2,7 @@
 
 #include <mutex>
 
-#include "platform/updater.h"
+#include "platform/runtime.h"
 
 namespace tovik {
 
@@ -12,7 +12,7 @@ namespace {
 // checkForUpdates run on the caller's thread, so the reference is guarded.
 struct ControllerSlot {
   std::mutex mutex;
-  Ref<UpdaterController> controller;
+  Ref<Object> controller;
 };
 ControllerSlot& updaterController() {
   static auto* slot = new ControllerSlot;
@@ -32,9 +32,11 @@ Handshake& handshake() {
 }
 
 Ref<String> displayVersionOf(Object* item) {
-  const auto* appcast = as<AppcastItem>(item);
-  String* version = appcast != nullptr ? appcast->displayVersionString() : nullptr;
-  return version != nullptr ? version->retainAs<String>() : str("");
+  static const SEL displayVersionString = sel_registerName("displayVersionString");
+  Ref<String> version = item != nullptr && item->respondsToSelector(displayVersionString)
+                            ? as<String>(send<Ref<Object>>(item, displayVersionString))
+                            : nullptr;
+  return version != nullptr ? version : str("");
 }
 
 }  // namespace
@@ -43,17 +45,25 @@ void startUpdater(Object* plugin) {
   ControllerSlot& slot = updaterController();
   std::lock_guard lock(slot.mutex);
   if (slot.controller != nullptr) return;
-  slot.controller = UpdaterController::create(true, plugin, nullptr);
+  // The update framework is found by its controller's class name, as a
+  // plug-in that links it weakly finds it: without it nothing happens.
+  Class* controllerClass = objc_getClass("SPUStandardUpdaterController");
+  if (controllerClass == nullptr) return;
+  static const SEL init =
+      sel_registerName("initWithStartingUpdater:updaterDelegate:userDriverDelegate:");
+  slot.controller = send<Ref<Object>>(class_createInstance(controllerClass).get(), init, true,
+                                      plugin, static_cast<Object*>(nullptr));
 }
 
 void checkForUpdates() {
-  Ref<UpdaterController> controller;
+  Ref<Object> controller;
   {
     ControllerSlot& slot = updaterController();
     std::lock_guard lock(slot.mutex);
     controller = slot.controller;
   }
-  if (controller != nullptr) controller->checkForUpdates(nullptr);
+  static const SEL checkForUpdates = sel_registerName("checkForUpdates:");
+  send<void>(controller.get(), checkForUpdates, static_cast<Object*>(nullptr));
 }
 
 void setUpdateReadyHandler(Ref<UpdateReadyHandler> handler) {
