@@ -343,5 +343,49 @@ TEST_F(UserDefaultsTest, AFailedWriteLeavesThePreviousFileIntact) {
   EXPECT_NE(readFile(defaults->file()).find("long enough"), std::string::npos);
 }
 
+TEST_F(UserDefaultsTest, TheGlobalDomainIsAFileOfItsOwnThatTheStandardDefaultsSearch) {
+  const fs::path previous = UserDefaults::preferencesFolder();
+  UserDefaults::setPreferencesFolder(folder);
+  UserDefaults* standard = UserDefaults::standardUserDefaults();
+  const auto text = [](const Ref<Object>& value) {
+    const auto* string = as<String>(value.get());
+    return string != nullptr ? string->utf8() : "(none)";
+  };
+  standard->setPersistentDomain(
+      Dictionary::make({{"AppleActionOnDoubleClick", str("Minimize")}, {"AppleLocale", str("en")}})
+          .get(),
+      NSGlobalDomain);
+  EXPECT_EQ(text(standard->objectForKey("AppleLocale")), "en");
+  standard->setObject(str("fr").get(), "AppleLocale");  // the application's own comes first
+  EXPECT_EQ(text(standard->objectForKey("AppleLocale")), "fr");
+  const Ref<Dictionary> global = standard->persistentDomainForName(NSGlobalDomain);
+  const auto* locale = as<String>(global->objectForKey("AppleLocale"));
+  EXPECT_TRUE(locale != nullptr && locale->utf8() == "en");
+  EXPECT_EQ(standard->persistentDomainForName(standard->domain())->count(), 1U);
+
+  // Replaced as a whole; a refused replacement changes nothing.
+  standard->setPersistentDomain(Dictionary::make({{"AppleActionOnDoubleClick", str("None")}}).get(),
+                                NSGlobalDomain);
+  EXPECT_THROW(standard->setPersistentDomain(
+                   Dictionary::make({{"k", Array::make({make<Object>()})}}).get(), NSGlobalDomain),
+               PlatformError);
+  EXPECT_THROW(standard->setPersistentDomain(nullptr, NSGlobalDomain), PlatformError);
+  EXPECT_EQ(standard->persistentDomainForName(NSGlobalDomain)->count(), 1U);
+  for (const std::string& bad : {""s, ".."s, "../elsewhere"s, "a\0b"s}) {
+    EXPECT_THROW((void)standard->persistentDomainForName(bad), PlatformError) << bad;
+  }
+
+  // Written with the standard defaults, under the name macOS gives it; a
+  // domain opened by itself does not search it.
+  ASSERT_TRUE(standard->synchronize());
+  EXPECT_EQ(text(UserDefaults::open(".GlobalPreferences", folder)
+                     ->objectForKey("AppleActionOnDoubleClick")),
+            "None");
+  EXPECT_EQ(text(UserDefaults::open("com.example.alone", folder)
+                     ->objectForKey("AppleActionOnDoubleClick")),
+            "(none)");
+  UserDefaults::setPreferencesFolder(previous);
+}
+
 }  // namespace
 }  // namespace tovik
