@@ -141,8 +141,14 @@ TEST_F(GestureTest, DragsMoveTheWindowFromItsTitlebarOrAMovableBackgroundOnly) {
   press(window.get(), NSEventTypeLeftMouseDragged, {500, 590}, 1);  // after the mouse-up
   EXPECT_EQ(origin(), (CGPoint{130, 80}));
 
-  drag(window.get(), centreOf(window->standardWindowButton(NSWindowCloseButton)), {30, 30});
-  EXPECT_EQ(origin(), (CGPoint{130, 80}));
+  // Nor from a view in it, which leaves the press to the button.
+  View* close = window->standardWindowButton(NSWindowCloseButton);
+  auto badge = View::withFrame({{2, 2}, {6, 6}});
+  close->addSubview(badge.get());
+  for (View* view : {close, badge.get()}) {
+    drag(window.get(), centreOf(view), {30, 30});
+    EXPECT_EQ(origin(), (CGPoint{130, 80}));
+  }
   drag(window.get(), {400, 300}, {10, 10});  // the content, not movable by it yet
   EXPECT_EQ(origin(), (CGPoint{130, 80}));
   window->setMovableByWindowBackground(true);
@@ -180,19 +186,21 @@ TEST_F(GestureTest, LocalMonitorsSeePressesFirstAndMaySwallowThem) {
   EXPECT_EQ(reached(*window, doubleClick(window.get(), {400, 300})), "content");
   EXPECT_EQ(seen, (std::vector<std::string>{"1 at 400,300", "2 at 400,300"}));
 
-  // One that swallows presses keeps them from the window, but not from the
-  // monitor before it; a monitor it removes is not called.
+  // A monitor removed by one before it is not called; one that swallows
+  // presses keeps them from the window, but not from the monitors before.
   View* miniaturize = window->standardWindowButton(NSWindowMiniaturizeButton);
   Ref<Object> later;
-  const Ref<Object> swallower = monitor(NSEventMaskLeftMouseDown, [&later](Event*) {
+  monitor(NSEventMaskLeftMouseDown, [&later](Event* event) {
     Event::removeMonitor(later.get());
-    return Ref<Event>();
+    return event->retainAs<Event>();
   });
   int laterCalls = 0;
-  later = monitor(NSEventMaskLeftMouseDown | NSEventMaskLeftMouseUp, [&laterCalls](Event* e) {
+  later = monitor(NSEventMaskLeftMouseDown, [&laterCalls](Event* event) {
     ++laterCalls;
-    return e->retainAs<Event>();
+    return event->retainAs<Event>();
   });
+  const Ref<Object> swallower = monitor(NSEventMaskLeftMouseDown | NSEventMaskLeftMouseUp,
+                                        [](Event*) { return Ref<Event>(); });
   EXPECT_EQ(window->mouseDown(centreOf(miniaturize)), nullptr);
   EXPECT_FALSE(window->isMiniaturized());
   EXPECT_EQ(seen.size(), 3U);
