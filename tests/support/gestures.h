@@ -8,54 +8,62 @@
 #include "platform/application.h"
 #include "platform/event.h"
 #include "platform/user_defaults.h"
-#include "platform/window.h"
 
-// The user's mouse, and the user's system-wide settings, for tests that
-// play the user.
+// The user's mouse and system-wide settings, for tests that play the user.
 namespace tovik::gestures {
 
-inline Ref<View> press(Window* window, std::uint64_t type, CGPoint at, std::int64_t clicks) {
+inline Ref<View> press(Window* window, std::uint64_t type, CGPoint at, std::int64_t clicks = 1) {
   return Application::shared()->sendEvent(Event::mouseEvent(type, at, window, clicks).get());
 }
 
-// Two clicks at one point, as the window server counts them; answers the
-// view the second press reached.
+// Two clicks at one point; answers the view the second press reached.
 inline Ref<View> doubleClick(Window* window, CGPoint at) {
-  press(window, NSEventTypeLeftMouseDown, at, 1);
-  press(window, NSEventTypeLeftMouseUp, at, 1);
-  Ref<View> reached = press(window, NSEventTypeLeftMouseDown, at, 2);
-  press(window, NSEventTypeLeftMouseUp, at, 2);
-  return reached;
+  for (const std::int64_t clicks : {1, 2}) {
+    Ref<View> reached = press(window, NSEventTypeLeftMouseDown, at, clicks);
+    press(window, NSEventTypeLeftMouseUp, at, clicks);
+    if (clicks == 2) return reached;
+  }
+  return nullptr;
 }
 
 // Presses at `from` (window coordinates), moves the pointer by `by` on the
-// screen in two steps and lets go. Each event's location is relative to
-// where the window is when it is sent, as the window server reports it.
+// screen in two steps, each reported relative to where the window is then,
+// and lets go.
 inline void drag(Window* window, CGPoint from, CGPoint by) {
   const CGPoint start = window->convertPointToScreen(from);
-  press(window, NSEventTypeLeftMouseDown, from, 1);
-  for (const double part : {0.5, 1.0}) {
-    const CGPoint pointer{start.x + by.x * part, start.y + by.y * part};
-    press(window, NSEventTypeLeftMouseDragged, window->convertPointFromScreen(pointer), 1);
-  }
-  press(window, NSEventTypeLeftMouseUp,
-        window->convertPointFromScreen({start.x + by.x, start.y + by.y}), 1);
+  const auto at = [&](double part) {
+    return window->convertPointFromScreen({start.x + by.x * part, start.y + by.y * part});
+  };
+  press(window, NSEventTypeLeftMouseDown, from);
+  press(window, NSEventTypeLeftMouseDragged, at(0.5));
+  press(window, NSEventTypeLeftMouseDragged, at(1));
+  press(window, NSEventTypeLeftMouseUp, at(1));
 }
 
-// A preferences folder of the test's own for the standard defaults and the
-// global domain, and the previous one back afterwards.
+inline CGPoint centreOf(View* view) {
+  return view->convertPointToView({view->frame().size.width / 2, view->frame().size.height / 2},
+                                  nullptr);
+}
+
+inline Class* hostClass(const char* name, Class* superclass) {
+  if (Class* existing = objc_getClass(name)) return existing;
+  Class* cls = objc_allocateClassPair(superclass, name);
+  objc_registerClassPair(cls);
+  return cls;
+}
+
+// A preferences folder of the test's own, for the standard defaults and
+// the global domain.
 class UserSettings {
  public:
-  UserSettings() : previous_(UserDefaults::preferencesFolder()) {
-    std::string pattern =
-        (std::filesystem::temp_directory_path() / "tovik-settings-XXXXXX").string();
+  UserSettings() {
+    std::string pattern = (std::filesystem::temp_directory_path() / "tovik-user-XXXXXX").string();
     folder_ = mkdtemp(pattern.data());
     UserDefaults::setPreferencesFolder(folder_);
   }
   ~UserSettings() {
     UserDefaults::setPreferencesFolder(previous_);
-    std::error_code ignored;
-    std::filesystem::remove_all(folder_, ignored);
+    std::filesystem::remove_all(folder_);
   }
   UserSettings(const UserSettings&) = delete;
   UserSettings& operator=(const UserSettings&) = delete;
@@ -67,7 +75,7 @@ class UserSettings {
   }
 
  private:
-  std::filesystem::path previous_;
+  std::filesystem::path previous_ = UserDefaults::preferencesFolder();
   std::filesystem::path folder_;
 };
 
