@@ -1,5 +1,5 @@
 // The window's view tree: building it with AppKit's run-time class names,
-// laying it out, and delivering mouse-downs through it.
+// laying it out, and delivering mouse events through it.
 #include <algorithm>
 
 #include "platform/application.h"
