@@ -1,5 +1,6 @@
 #include "mainwindow/titlebar.h"
 
+#include "mainwindow/double_click.h"
 #include "mainwindow/fullscreen.h"
 #include "mainwindow/hittest.h"
 #include "mainwindow/lookup.h"
@@ -27,6 +28,7 @@ void configureMainWindowTitlebar(String* identifier, Object* plugin) {
   updateUnifiedToolbarVisibility(window);
   installTitlebarHitTesting(window);
   observeFullscreenTransitions(window, plugin);
+  installTitlebarDoubleClickMonitor();
   scheduleTitlebarRefresh(window, identifier);
 }
 

@@ -15,8 +15,8 @@ inline constexpr std::string_view kUnifiedToolbarIdentifier = "com.tarnwell.tovi
 // The body of configureMainWindowTitlebarWithWindowIdentifier:: finds the
 // window, tags it, makes it movable by its background, records it as a
 // configured main window, styles it, installs the toolbar and the titlebar
-// hit testing, observes its full-screen transitions and schedules the
-// delayed refreshes.
+// hit testing, observes its full-screen transitions, puts the titlebar
+// double-click monitor in place and schedules the delayed refreshes.
 void configureMainWindowTitlebar(String* identifier, Object* plugin);
 
 // Full-size content, a transparent titlebar, the title hidden, the unified

@@ -2,6 +2,7 @@
 
 #include <algorithm>
 
+#include "platform/event.h"
 #include "platform/notification_center.h"
 
 namespace tovik {
@@ -62,6 +63,12 @@ std::vector<Ref<Window>> Application::orderedWindows() const {
     if (w->isVisible()) ordered.push_back(w->retainAs<Window>());
   }
   return ordered;
+}
+
+Ref<View> Application::sendEvent(Event* event) {
+  const Ref<Event> passed = Event::runLocalMonitors(event);
+  Window* window = passed != nullptr ? passed->window() : nullptr;
+  return window != nullptr ? window->sendEvent(passed.get()) : nullptr;
 }
 
 void Application::windowCreated(Window* window) { windows_.push_back(window->retainAs<Window>()); }

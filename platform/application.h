@@ -67,6 +67,13 @@ class Application : public Object {
   [[nodiscard]] const std::string& bundleIdentifier() const { return bundleIdentifier_; }
   void setBundleIdentifier(std::string identifier) { bundleIdentifier_ = std::move(identifier); }
 
+  // An event as it comes from the window server: the local event monitors
+  // see it first, as on a Mac when it is taken off the event queue (see
+  // Event::runLocalMonitors), then, unless one swallowed it, the window of
+  // what they passed on is sent it. Answers what the window answers: the
+  // view a mouse-down reached.
+  Ref<View> sendEvent(Event* event);
+
   // Called by windows as they are made, ordered and closed. A window
   // ordered front goes to the front of its level.
   void windowCreated(Window* window);

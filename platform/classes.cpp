@@ -1,4 +1,5 @@
 #include "platform/application.h"
+#include "platform/event.h"
 #include "platform/foundation.h"
 #include "platform/notification_center.h"
 #include "platform/toolbar.h"
@@ -25,6 +26,7 @@ const bool kRegistered = [] {
   Notification::runtimeClass();
   NotificationCenter::runtimeClass();
   View::runtimeClass();
+  Event::runtimeClass();
   ToolbarItem::runtimeClass();
   Toolbar::runtimeClass();
   Window::runtimeClass();

@@ -3,6 +3,7 @@
 #include <cstdlib>
 #include <system_error>
 #include <utility>
+#include <vector>
 
 #include "platform/application.h"
 #include "platform/background_writer.h"
@@ -84,6 +85,13 @@ Class* UserDefaults::runtimeClass() {
     addMethod(c, "dictionaryRepresentation",
               [](UserDefaults* self) { return self->dictionaryRepresentation(); });
     addMethod(c, "synchronize", [](UserDefaults* self) { return self->synchronize(); });
+    addMethod(c, "persistentDomainForName:", [](UserDefaults* self, String* name) {
+      return self->persistentDomainForName(name != nullptr ? name->utf8() : std::string());
+    });
+    addMethod(c, "setPersistentDomain:forName:",
+              [](UserDefaults* self, Dictionary* domain, String* name) {
+                self->setPersistentDomain(domain, name != nullptr ? name->utf8() : std::string());
+              });
     return c;
   }();
   return cls;
@@ -95,6 +103,7 @@ UserDefaults* UserDefaults::standardUserDefaults() {
   if (state.defaults == nullptr) {
     if (!state.folderSet) state.folder = defaultPreferencesFolder();
     state.defaults = open(applicationDomain(), state.folder);
+    state.defaults->searchesGlobalDomain_ = true;
     // What is still pending when the process ends goes to the file then.
     static const bool registered = [] {
       std::atexit([] {
@@ -161,9 +170,11 @@ Ref<Object> UserDefaults::objectForKey(std::string_view key) const {
     replacedKey = withValidUTF8(key);
     key = replacedKey;
   }
-  std::lock_guard lock(mutex_);
-  auto it = values_.find(key);
-  return it != values_.end() ? it->second : nullptr;
+  {
+    std::lock_guard lock(mutex_);
+    if (auto it = values_.find(key); it != values_.end()) return it->second;
+  }
+  return searchesGlobalDomain_ ? domainNamed(NSGlobalDomain)->objectForKey(key) : nullptr;
 }
 
 void UserDefaults::store(Object* value, std::string_view key) {
@@ -212,6 +223,45 @@ Ref<Dictionary> UserDefaults::dictionaryRepresentation() const {
   return Dictionary::make(values_);
 }
 
+Ref<UserDefaults> UserDefaults::domainNamed(std::string_view name) const {
+  if (name.empty() || name == "." || name == ".." || name.find('/') != std::string_view::npos ||
+      name.find('\0') != std::string_view::npos) {
+    throw PlatformError("-[NSUserDefaults persistentDomainForName:]: \"" + std::string(name) +
+                        "\" does not name a domain");
+  }
+  // The global domain's file, as macOS names it.
+  const std::string_view file = name == NSGlobalDomain ? ".GlobalPreferences" : name;
+  {
+    std::lock_guard lock(mutex_);
+    if (auto it = otherDomains_.find(file); it != otherDomains_.end()) return it->second;
+  }
+  // Read without the lock; should another thread have opened it meanwhile,
+  // its copy is the one kept.
+  Ref<UserDefaults> opened = open(std::string(file), folder_);
+  std::lock_guard lock(mutex_);
+  return otherDomains_.try_emplace(std::string(file), std::move(opened)).first->second;
+}
+
+Ref<Dictionary> UserDefaults::persistentDomainForName(std::string_view name) const {
+  return name == domain_ ? dictionaryRepresentation()
+                         : domainNamed(name)->dictionaryRepresentation();
+}
+
+void UserDefaults::setPersistentDomain(Dictionary* domain, std::string_view name) {
+  // Checked whole before anything changes.
+  if (domain == nullptr || !isPropertyListObject(domain)) {
+    throw PlatformError(
+        "-[NSUserDefaults setPersistentDomain:forName:]: the domain is not a property-list "
+        "dictionary");
+  }
+  const Ref<UserDefaults> target = name == domain_ ? retainAs<UserDefaults>() : domainNamed(name);
+  const Ref<Dictionary> current = target->dictionaryRepresentation();
+  for (const auto& [key, value] : current->entries()) {
+    if (domain->objectForKey(key) == nullptr) target->removeObjectForKey(key);
+  }
+  for (const auto& [key, value] : domain->entries()) target->setObject(value.get(), key);
+}
+
 void UserDefaults::scheduleWrite() {
   MainQueue& queue = MainQueue::main();
   queue.asyncAfter(queue.now() + seconds(kWriteDelaySeconds),
@@ -240,13 +290,20 @@ void UserDefaults::handOverToWriter() {
 }
 
 bool UserDefaults::synchronize() {
+  std::vector<Ref<UserDefaults>> others;
+  {
+    std::lock_guard lock(mutex_);
+    for (const auto& [name, other] : otherDomains_) others.push_back(other);
+  }
+  bool written = true;
+  for (const Ref<UserDefaults>& other : others) written = other->synchronize() && written;
   std::lock_guard io(ioMutex_);
   {
     // What was handed over is written now, and not again by the writer.
     std::lock_guard lock(mutex_);
     handedOver_ = false;
   }
-  return writePending();
+  return writePending() && written;
 }
 
 bool UserDefaults::writePending() {

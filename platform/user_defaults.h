@@ -2,6 +2,7 @@
 
 #include <cstddef>
 #include <filesystem>
+#include <map>
 #include <mutex>
 #include <optional>
 #include <set>
@@ -43,6 +44,13 @@ namespace tovik {
 // property list is kept aside under a new name and the domain starts empty.
 // Temporaries left by a writer killed mid-write are removed when the domain
 // is next opened. Safe to use from several threads at once.
+//
+// The global domain (NSGlobalDomain), which holds the user's system-wide
+// settings, is `.GlobalPreferences.plist` in the same folder. The standard
+// defaults search it for a key their own domain lacks, as NSUserDefaults
+// searches its domains.
+inline constexpr std::string_view NSGlobalDomain = "NSGlobalDomain";
+
 class UserDefaults : public Object {
  public:
   UserDefaults(Class* isa, std::string domain = {}, std::filesystem::path folder = {});
@@ -71,11 +79,23 @@ class UserDefaults : public Object {
   }
   void setObject(Object* value, std::string_view key) { setObject(value, str(key).get()); }
   void removeObjectForKey(std::string_view key) { setObject(nullptr, key); }
+  // The receiver's own domain's keys.
   [[nodiscard]] Ref<Dictionary> dictionaryRepresentation() const;
 
+  // persistentDomainForName: / setPersistentDomain:forName: — the keys of
+  // the named domain in the receiver's folder (its own, NSGlobalDomain or
+  // another application's), and their replacement by a dictionary's, which
+  // is written as the domain's own changes are. Other domains are opened on
+  // first use and kept with the receiver. A name that cannot name a file
+  // in the folder (empty, ".", "..", holding "/" or NUL) is an error
+  // (PlatformError).
+  [[nodiscard]] Ref<Dictionary> persistentDomainForName(std::string_view name) const;
+  void setPersistentDomain(Dictionary* domain, std::string_view name);
+
   // Writes what is pending now and waits for the write, also one the
-  // background writer has begun. False when the write failed; the changes
-  // stay pending and the previous file is intact.
+  // background writer has begun; the other domains the receiver opened
+  // too. False when a write failed; the changes stay pending and the
+  // previous file is intact.
   bool synchronize();
 
   [[nodiscard]] const std::string& domain() const { return domain_; }
@@ -90,6 +110,8 @@ class UserDefaults : public Object {
   using Keys = std::set<std::string, std::less<>>;
 
   void load();
+  // The named domain: the receiver itself, or one it opened.
+  [[nodiscard]] Ref<UserDefaults> domainNamed(std::string_view name) const;
   void scheduleWrite();
   void handOverToWriter();
   // Writes what changed, holding ioMutex_. True when nothing was pending.
@@ -115,6 +137,10 @@ class UserDefaults : public Object {
   // a synchronize.
   bool handedOver_ = false;
   std::size_t fileWrites_ = 0;
+  // The other domains of the folder opened through this one, by name.
+  mutable std::map<std::string, Ref<UserDefaults>, std::less<>> otherDomains_;
+  // Whether a key this domain lacks is looked for in the global domain.
+  bool searchesGlobalDomain_ = false;
 };
 
 }  // namespace tovik

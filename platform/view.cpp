@@ -147,6 +147,8 @@ Class* View::runtimeClass() {
     addMethod(c, "isHidden", [](View* self) { return self->isHidden(); });
     addMethod(c, "setHidden:", [](View* self, bool hidden) { self->setHidden(hidden); });
     addMethod(c, "isFlipped", kDefaultIsFlippedBody);
+    addMethod(c, "isOpaque", [](View* /*self*/) { return false; });
+    addMethod(c, "mouseDownCanMoveWindow", [](View* self) { return !self->isOpaque(); });
     addMethod(c, "addSubview:", [](View* self, View* view) { self->addSubview(view); });
     addMethod(c, "addSubview:positioned:relativeTo:",
               [](View* self, View* view, std::int64_t place, View* other) {
@@ -295,6 +297,16 @@ View* callHitTest(IMP imp, View* view, CGPoint point) {
 }
 
 bool View::isFlipped() { return FlippedAnswer::of(this); }
+
+bool View::isOpaque() {
+  static const SEL sel = sel_registerName("isOpaque");
+  return send<bool>(this, sel);
+}
+
+bool View::mouseDownCanMoveWindow() {
+  static const SEL sel = sel_registerName("mouseDownCanMoveWindow");
+  return send<bool>(this, sel);
+}
 
 View* defaultHitTest(View* view, CGPoint pointInSuperview) {
   return search(view, pointInSuperview, superviewAnswersFlipped(view));

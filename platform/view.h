@@ -61,6 +61,12 @@ class View : public Object {
   // frames, conversions and the points handed down a hit search keep the
   // bottom-left origin whatever a view answers.
   [[nodiscard]] bool isFlipped();
+  // Both sent through the runtime, so a class that overrides either is what
+  // answers. NSView is not opaque, and answers mouseDownCanMoveWindow with
+  // whether the view is not opaque; NSControl answers NO. A press on a view
+  // that answers YES can move a window movable by its background.
+  [[nodiscard]] bool isOpaque();
+  [[nodiscard]] bool mouseDownCanMoveWindow();
 
   // Adds `view` on top of the subviews, taking it from its old superview.
   // Adding a view to itself or to one of its own descendants is an error.

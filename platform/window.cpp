@@ -4,6 +4,7 @@
 #include <utility>
 
 #include "platform/application.h"
+#include "platform/event.h"
 #include "platform/notification_center.h"
 #include "platform/window_metrics.h"
 
@@ -103,6 +104,16 @@ Class* Window::runtimeClass() {
     addMethod(c,
               "deminiaturize:", [](Window* self, Object* sender) { self->deminiaturize(sender); });
     addMethod(c, "isMiniaturized", [](Window* self) { return self->isMiniaturized(); });
+    addMethod(c, "zoom:", [](Window* self, Object* sender) { self->zoom(sender); });
+    addMethod(c, "isZoomed", [](Window* self) { return self->isZoomed(); });
+    addMethod(c, "contentLayoutRect", [](Window* self) { return self->contentLayoutRect(); });
+    addMethod(c, "convertPointToScreen:", [](Window* self, CGPoint point) {
+      return self->convertPointToScreen(point);
+    });
+    addMethod(c, "convertPointFromScreen:", [](Window* self, CGPoint point) {
+      return self->convertPointFromScreen(point);
+    });
+    addMethod(c, "sendEvent:", [](Window* self, Event* event) { self->sendEvent(event); });
     addMethod(c, "canBecomeKeyWindow", [](Window* self) { return self->styleAllowsKey(); });
     addMethod(c, "canBecomeMainWindow",
               [](Window* self) { return self->onScreen() && self->styleAllowsKey(); });
@@ -276,6 +287,23 @@ void Window::deminiaturize(Object* /*sender*/) {
   if (!miniaturized_) return;
   miniaturized_ = false;
   makeKeyAndOrderFront(nullptr);
+}
+
+bool Window::isZoomed() const {
+  return (styleMask_ & NSWindowStyleMaskResizable) != 0 && frame_ == metrics::kVisibleScreenFrame;
+}
+
+void Window::zoom(Object* /*sender*/) {
+  if (closed_ || !isVisible() || (styleMask_ & NSWindowStyleMaskResizable) == 0 ||
+      (styleMask_ & NSWindowStyleMaskFullScreen) != 0) {
+    return;
+  }
+  if (!isZoomed()) {
+    userFrame_ = frame_;
+    setFrame(metrics::kVisibleScreenFrame, true);
+  } else if (userFrame_) {
+    setFrame(*userFrame_, true);
+  }
 }
 
 void Window::toggleFullScreen(Object* /*sender*/) {

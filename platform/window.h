@@ -2,6 +2,7 @@
 
 #include <array>
 #include <cstdint>
+#include <optional>
 #include <string_view>
 
 #include "platform/foundation.h"
@@ -11,6 +12,8 @@
 #include "platform/view.h"
 
 namespace tovik {
+
+class Event;
 
 // NSWindowStyleMask bits.
 inline constexpr std::uint64_t NSWindowStyleMaskBorderless = 0;
@@ -191,13 +194,45 @@ class Window : public Object {
         this, selectors::standardWindowButton, [this, kind] { return ownButton(kind); }, kind);
   }
 
-  // A mouse-down at a point in window coordinates: the frame view's hitTest:
-  // through the runtime finds the view the click reaches, which is answered
-  // (none when nothing is hit or the window is not on screen). A click that
-  // reaches a standard button, or a view inside one that leaves the click to
-  // it, is that button's action: performClose:, miniaturize:, or the zoom
-  // button's toggleFullScreen:.
+  // sendEvent: — a left mouse event of this window. A mouse-down asks the
+  // frame view's hitTest: through the runtime for the view the click
+  // reaches, which is answered (none when nothing is hit or the window is
+  // not on screen; other events answer none). What the press does:
+  // - on a standard button, or a view inside one that leaves the click to
+  //   it, the button's action: performClose:, miniaturize:, or the zoom
+  //   button's toggleFullScreen:;
+  // - on a view whose mouseDownCanMoveWindow is NO (a control, an opaque
+  //   view), nothing more: the view takes the click;
+  // - on the titlebar view or a view in it, what NSTitlebarView does: the
+  //   second press of a double-click performs the user's double-click
+  //   action ("AppleActionOnDoubleClick" of the standard defaults: zoom for
+  //   "Maximize", "Fill", an unknown value or none, miniaturize for
+  //   "Minimize", nothing for "None"; without it, the older boolean
+  //   "AppleMiniaturizeOnDoubleClick" chooses miniaturize), and a drag
+  //   moves the window;
+  // - elsewhere, in a window movable by its background, a drag moves the
+  //   window.
+  // Moving, the window's origin follows the pointer from where it was
+  // pressed, through setFrame:display:, until the mouse-up or the next
+  // mouse-down. A window in full screen neither moves nor answers a
+  // double-click on its titlebar.
+  Ref<View> sendEvent(Event* event);
+  // A press of one click at a point in window coordinates, sent through
+  // the application as the window server sends it (the local event
+  // monitors see it): what Application::sendEvent answers.
   Ref<View> mouseDown(CGPoint pointInWindow);
+
+  // convertPointToScreen: / convertPointFromScreen:, between window and
+  // screen coordinates at the window's current frame.
+  [[nodiscard]] CGPoint convertPointToScreen(CGPoint point) const {
+    return {point.x + frame_.origin.x, point.y + frame_.origin.y};
+  }
+  [[nodiscard]] CGPoint convertPointFromScreen(CGPoint point) const {
+    return {point.x - frame_.origin.x, point.y - frame_.origin.y};
+  }
+  // The part of the window, in window coordinates, that the titlebar strip
+  // does not cover: the whole window without a titlebar.
+  [[nodiscard]] CGRect contentLayoutRect() const;
 
   [[nodiscard]] bool titlebarAppearsTransparent() const { return titlebarAppearsTransparent_; }
   void setTitlebarAppearsTransparent(bool transparent) {
@@ -227,6 +262,13 @@ class Window : public Object {
   // Takes a miniaturisable window off the screen into the Dock.
   void miniaturize(Object* sender);
   void deminiaturize(Object* sender);
+
+  // zoom: toggles a resizable window between the user's frame and the
+  // standard frame, the screen's visible frame; isZoomed is whether the
+  // window has the standard frame. Neither a window in full screen nor a
+  // window off screen zooms.
+  [[nodiscard]] bool isZoomed() const;
+  void zoom(Object* sender);
 
   // Into full screen and out again, with AppKit's notifications. A toggle
   // that arrives while a transition is running is ignored, as AppKit treats
@@ -259,7 +301,12 @@ class Window : public Object {
   void rebuildToolbarView();
   [[nodiscard]] double titlebarStripHeight() const;
   [[nodiscard]] bool toolbarShown() const;
-  void performButtonAction(const View* hit);
+  // Performs the action of the standard button `hit` is (in); false when it
+  // is in none.
+  bool performButtonAction(const View* hit);
+  Ref<View> leftMouseDown(const Event& event);
+  void leftMouseDragged(const Event& event);
+  void performTitlebarDoubleClickAction();
 
   Ref<String> identifier_;
   bool orderedIn_ = false;  // in the application's screen list
@@ -285,6 +332,15 @@ class Window : public Object {
   bool miniaturized_ = false;
   bool inFullScreenTransition_ = false;
   CGRect frameBeforeFullScreen_{};
+  // The frame zoom: returns to; none before the first zoom.
+  std::optional<CGRect> userFrame_;
+  // A drag moving the window: where the pointer was pressed, on screen,
+  // and the window's origin then.
+  struct Move {
+    CGPoint pressedOnScreen;
+    CGPoint origin;
+  };
+  std::optional<Move> move_;
 };
 
 // A panel (NSPanel): a utility or floating window that can be key but is

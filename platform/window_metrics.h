@@ -27,5 +27,10 @@ inline constexpr double kToolbarItemSpacing = 8;
 
 // The screen a window fills in full screen.
 inline constexpr CGRect kScreenFrame{{0, 0}, {1512, 982}};
+// Its visible frame, which a zoomed window fills: below the menu bar, with
+// the Dock hidden.
+inline constexpr double kMenuBarHeight = 24;
+inline constexpr CGRect kVisibleScreenFrame{
+    {0, 0}, {kScreenFrame.size.width, kScreenFrame.size.height - kMenuBarHeight}};
 
 }  // namespace tovik::metrics

@@ -1,7 +1,10 @@
 // The window's view tree: building it with AppKit's run-time class names,
-// laying it out, and delivering mouse-downs through it.
+// laying it out, and delivering mouse events through it.
 #include <algorithm>
 
+#include "platform/application.h"
+#include "platform/event.h"
+#include "platform/user_defaults.h"
 #include "platform/window.h"
 #include "platform/window_metrics.h"
 
@@ -17,13 +20,22 @@ Class* viewClass(std::string_view name, Class* superclass = View::runtimeClass()
   return objc_declareClass(name, superclass, &View::makeInstance);
 }
 
+// NSControl: a control takes the clicks it receives, so a press on one
+// never moves the window.
+Class* controlClass() {
+  Class* cls = viewClass("NSControl");
+  addMethod(cls, "mouseDownCanMoveWindow", [](View* /*self*/) { return false; });
+  return cls;
+}
+
 struct ChromeClasses {
   Class* themeFrame = viewClass("NSThemeFrame");
   Class* titlebarContainer = viewClass("NSTitlebarContainerView");
   Class* titlebarDecoration = viewClass("_NSTitlebarDecorationView");
   Class* titlebar = viewClass("NSTitlebarView");
   Class* visualEffect = viewClass("NSVisualEffectView");
-  Class* button = viewClass("NSButton");
+  Class* control = controlClass();
+  Class* button = viewClass("NSButton", control);
   Class* themeWidget = viewClass("_NSThemeWidget", button);
   Class* closeWidget = viewClass("_NSThemeCloseWidget", themeWidget);
   Class* zoomWidget = viewClass("_NSThemeZoomWidget", themeWidget);
@@ -185,15 +197,80 @@ void Window::attachToolbar(Toolbar* toolbar) {
 
 void Window::toolbarDidChange() { rebuildToolbarView(); }
 
+CGRect Window::contentLayoutRect() const {
+  const CGSize size = frame_.size;
+  if (titlebarContainer_ == nullptr) return {{0, 0}, size};
+  return {{0, 0}, {size.width, std::max(0.0, size.height - titlebarStripHeight())}};
+}
+
 Ref<View> Window::mouseDown(CGPoint pointInWindow) {
+  return Application::shared()->sendEvent(
+      Event::mouseEvent(NSEventTypeLeftMouseDown, pointInWindow, this, 1).get());
+}
+
+Ref<View> Window::sendEvent(Event* event) {
+  if (event == nullptr) return nullptr;
+  Ref<Object> keepAlive = retain();  // an action may close the window
+  switch (event->type()) {
+    case NSEventTypeLeftMouseDown:
+      return leftMouseDown(*event);
+    case NSEventTypeLeftMouseDragged:
+      leftMouseDragged(*event);
+      break;
+    default:
+      move_.reset();
+      break;
+  }
+  return nullptr;
+}
+
+Ref<View> Window::leftMouseDown(const Event& event) {
+  move_.reset();
   if (frameView_ == nullptr || !isVisible() || miniaturized_) return nullptr;
-  Ref<Object> keepAlive = retain();  // a button's action may close the window
-  Ref<View> hit = frameView_->hitTest(pointInWindow);
-  if (hit != nullptr) performButtonAction(hit.get());
+  const CGPoint point = event.locationInWindow();
+  Ref<View> hit = frameView_->hitTest(point);
+  if (hit == nullptr || performButtonAction(hit.get()) || !hit->mouseDownCanMoveWindow()) {
+    return hit;
+  }
+  const bool onTitlebar = titlebarView_ != nullptr && hit->isDescendantOf(titlebarView_.get());
+  if (!onTitlebar && !movableByBackground_) return hit;
+  if ((styleMask_ & NSWindowStyleMaskFullScreen) != 0) return hit;
+  const CGPoint onScreen = convertPointToScreen(point);
+  if (onTitlebar && event.clickCount() == 2) performTitlebarDoubleClickAction();
+  // The drag moves the window from where it is after the action.
+  if (isVisible()) move_ = Move{onScreen, frame_.origin};
   return hit;
 }
 
-void Window::performButtonAction(const View* hit) {
+void Window::leftMouseDragged(const Event& event) {
+  if (!move_ || !isVisible() || (styleMask_ & NSWindowStyleMaskFullScreen) != 0) return;
+  // The event's location is relative to where the window is now.
+  const CGPoint onScreen = convertPointToScreen(event.locationInWindow());
+  const CGPoint origin{move_->origin.x + onScreen.x - move_->pressedOnScreen.x,
+                       move_->origin.y + onScreen.y - move_->pressedOnScreen.y};
+  setFrame({origin, frame_.size}, true);
+}
+
+void Window::performTitlebarDoubleClickAction() {
+  UserDefaults* defaults = UserDefaults::standardUserDefaults();
+  const Ref<Object> action = defaults->objectForKey("AppleActionOnDoubleClick");
+  bool minimize = false;
+  if (const auto* name = as<String>(action.get())) {
+    if (name->utf8() == "None") return;
+    minimize = name->utf8() == "Minimize";
+  } else {
+    const Ref<Object> old = defaults->objectForKey("AppleMiniaturizeOnDoubleClick");
+    const auto* flag = as<Number>(old.get());
+    minimize = flag != nullptr && flag->boolValue();
+  }
+  if (minimize) {
+    miniaturize(nullptr);
+  } else {
+    zoom(nullptr);
+  }
+}
+
+bool Window::performButtonAction(const View* hit) {
   // A view that does not take the click itself passes it up to its
   // superview, as NSView's mouseDown: hands it to the next responder.
   for (std::size_t kind = 0; kind < buttons_.size(); ++kind) {
@@ -210,8 +287,9 @@ void Window::performButtonAction(const View* hit) {
         toggleFullScreen(nullptr);
         break;
     }
-    return;
+    return true;
   }
+  return false;
 }
 
 }  // namespace tovik

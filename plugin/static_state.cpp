@@ -31,6 +31,11 @@ std::unordered_set<const Class*>& titlebarWalkSettledClasses() {
   return *classes;
 }
 
+Ref<Object>& titlebarDoubleClickMonitor() {
+  static auto* monitor = new Ref<Object>;
+  return *monitor;
+}
+
 std::unordered_map<std::string, Ref<ComposeWindowCloseDelegate>>& composeCloseDelegates() {
   static auto* delegates = new std::unordered_map<std::string, Ref<ComposeWindowCloseDelegate>>;
   return *delegates;

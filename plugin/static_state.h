@@ -75,6 +75,10 @@ class WindowIdentitySet {
 };
 WindowIdentitySet& fullscreenObservedWindows();
 
+// The local event monitor that performs the titlebar double-click of
+// configured main windows; none until the first is configured.
+Ref<Object>& titlebarDoubleClickMonitor();
+
 // The compose windows' close delegates, by window identifier (its NFC form).
 // The registry owns them; their windows do not.
 std::unordered_map<std::string, Ref<ComposeWindowCloseDelegate>>& composeCloseDelegates();

@@ -343,5 +343,39 @@ TEST_F(UserDefaultsTest, AFailedWriteLeavesThePreviousFileIntact) {
   EXPECT_NE(readFile(defaults->file()).find("long enough"), std::string::npos);
 }
 
+TEST_F(UserDefaultsTest, TheGlobalDomainIsAFileOfItsOwnThatTheStandardDefaultsSearch) {
+  const fs::path previous = UserDefaults::preferencesFolder();
+  UserDefaults::setPreferencesFolder(folder);
+  UserDefaults* standard = UserDefaults::standardUserDefaults();
+  const auto text = [](const Ref<Object>& value) {
+    const auto* string = as<String>(value.get());
+    return string != nullptr ? string->utf8() : "(none)";
+  };
+  standard->setPersistentDomain(
+      Dictionary::make({{"AppleLocale", str("en")}, {"AppleMeasurementUnits", str("cm")}}).get(),
+      NSGlobalDomain);
+  standard->setObject(str("fr").get(), "AppleLocale");  // the application's own comes first
+  EXPECT_EQ(text(standard->objectForKey("AppleLocale")), "fr");
+  EXPECT_EQ(text(standard->objectForKey("AppleMeasurementUnits")), "cm");
+
+  // Replaced as a whole; a refused replacement changes nothing.
+  standard->setPersistentDomain(Dictionary::make({{"AppleLocale", str("de")}}).get(),
+                                NSGlobalDomain);
+  EXPECT_THROW(standard->setPersistentDomain(
+                   Dictionary::make({{"k", Array::make({make<Object>()})}}).get(), NSGlobalDomain),
+               PlatformError);
+  EXPECT_THROW((void)standard->persistentDomainForName("../elsewhere"), PlatformError);
+  EXPECT_EQ(standard->persistentDomainForName(NSGlobalDomain)->count(), 1U);
+
+  // Written with the standard defaults under the name macOS gives it; a
+  // domain opened by itself does not search it.
+  ASSERT_TRUE(standard->synchronize());
+  EXPECT_EQ(text(UserDefaults::open(".GlobalPreferences", folder)->objectForKey("AppleLocale")),
+            "de");
+  EXPECT_EQ(text(UserDefaults::open("com.example.alone", folder)->objectForKey("AppleLocale")),
+            "(none)");
+  UserDefaults::setPreferencesFolder(previous);
+}
+
 }  // namespace
 }  // namespace tovik
