@@ -235,6 +235,18 @@ bool isStandardWindowButtonView(Object* view, Window* window) {
   }
   const View* hitView = as<View>(view);
   if (hitView == nullptr) return isButton(view);
+  // A view inside a button lies inside the button's superview too: when the
+  // buttons share one, neither that superview itself nor a view outside it
+  // is in any of them, which one question settles for the many clicks that
+  // are not on a button.
+  const View* row = nullptr;
+  for (const View* button : buttons) {
+    if (button == nullptr) continue;
+    const View* parent = button->superview();
+    row = row == nullptr || row == parent ? parent : nullptr;
+    if (row == nullptr) break;
+  }
+  if (row != nullptr && (hitView == row || !hitView->isDescendantOf(row))) return false;
   return std::any_of(buttons.begin(), buttons.end(), [hitView](const View* button) {
     return button != nullptr && hitView->isDescendantOf(button);
   });

@@ -66,6 +66,9 @@ std::vector<Ref<Window>> Application::orderedWindows() const {
 }
 
 Ref<View> Application::sendEvent(Event* event) {
+  // Around each event, as the run loop does: what the event's handling
+  // autoreleased goes when it is done.
+  const AutoreleasePool pool;
   const Ref<Event> passed = Event::runLocalMonitors(event);
   Window* window = passed != nullptr ? passed->window() : nullptr;
   return window != nullptr ? window->sendEvent(passed.get()) : nullptr;

@@ -208,14 +208,6 @@ Ref<Object> class_createInstance(Class* cls) {
   throw PlatformError("class " + cls->name() + " has no root class");
 }
 
-Method* class_getInstanceMethod(const Class* cls, SEL sel) {
-  return cls != nullptr ? cls->lookup(sel) : nullptr;
-}
-
-IMP class_getMethodImplementation(const Class* cls, SEL sel) {
-  return method_getImplementation(class_getInstanceMethod(cls, sel));
-}
-
 bool class_respondsToSelector(const Class* cls, SEL sel) {
   return class_getInstanceMethod(cls, sel) != nullptr;
 }

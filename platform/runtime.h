@@ -210,8 +210,10 @@ Class* objc_declareClass(std::string_view name, Class* superclass, InstanceFacto
                          bool registered = true);
 
 Ref<Object> class_createInstance(Class* cls);
-Method* class_getInstanceMethod(const Class* cls, SEL sel);
-IMP class_getMethodImplementation(const Class* cls, SEL sel);
+// Inline, as a message send's lookup is: hit testing asks them per click.
+inline Method* class_getInstanceMethod(const Class* cls, SEL sel) {
+  return cls != nullptr ? cls->lookup(sel) : nullptr;
+}
 bool class_respondsToSelector(const Class* cls, SEL sel);
 // Adds to `cls` only; fails when `cls` itself already defines `sel`.
 bool class_addMethod(Class* cls, SEL sel, IMP imp, const char* types);
@@ -220,6 +222,9 @@ inline const char* method_getTypeEncoding(const Method* m) {
   return m != nullptr ? m->types() : nullptr;
 }
 inline IMP method_getImplementation(const Method* m) { return m != nullptr ? m->imp() : nullptr; }
+inline IMP class_getMethodImplementation(const Class* cls, SEL sel) {
+  return method_getImplementation(class_getInstanceMethod(cls, sel));
+}
 // Returns the previous implementation. The new one must have the method's encoding.
 IMP method_setImplementation(Method* method, IMP imp);
 

@@ -28,6 +28,9 @@ inline const SEL setTitlebarSeparatorStyle = sel_registerName("setTitlebarSepara
 inline const SEL toolbar = sel_registerName("toolbar");
 inline const SEL setToolbar = sel_registerName("setToolbar:");
 inline const SEL setDelegate = sel_registerName("setDelegate:");
+inline const SEL contentLayoutRect = sel_registerName("contentLayoutRect");
+inline const SEL miniaturize = sel_registerName("miniaturize:");
+inline const SEL zoom = sel_registerName("zoom:");
 // NSView.
 inline const SEL superview = sel_registerName("superview");
 inline const SEL subviews = sel_registerName("subviews");

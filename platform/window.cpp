@@ -100,13 +100,13 @@ Class* Window::runtimeClass() {
     addMethod(c, "toggleFullScreen:", [](Window* self, Object* sender) {
       self->toggleFullScreen(sender);
     });
-    addMethod(c, "miniaturize:", [](Window* self, Object* sender) { self->miniaturize(sender); });
+    addMethod(c, "miniaturize:", [](Window* self, Object* /*sender*/) { self->miniaturizeNow(); });
     addMethod(c,
               "deminiaturize:", [](Window* self, Object* sender) { self->deminiaturize(sender); });
     addMethod(c, "isMiniaturized", [](Window* self) { return self->isMiniaturized(); });
-    addMethod(c, "zoom:", [](Window* self, Object* sender) { self->zoom(sender); });
+    addMethod(c, "zoom:", [](Window* self, Object* /*sender*/) { self->toggleZoom(); });
     addMethod(c, "isZoomed", [](Window* self) { return self->isZoomed(); });
-    addMethod(c, "contentLayoutRect", [](Window* self) { return self->contentLayoutRect(); });
+    addMethod(c, "contentLayoutRect", [](Window* self) { return self->contentArea(); });
     addMethod(c, "convertPointToScreen:", [](Window* self, CGPoint point) {
       return self->convertPointToScreen(point);
     });
@@ -277,7 +277,7 @@ void Window::close() {
   if (Ref<Object> current = delegate_.lock()) removeDelegateRegistrations(current.get(), this);
 }
 
-void Window::miniaturize(Object* /*sender*/) {
+void Window::miniaturizeNow() {
   if (miniaturized_ || !isVisible() || (styleMask_ & NSWindowStyleMaskMiniaturizable) == 0) return;
   miniaturized_ = true;
   orderOut(nullptr);
@@ -293,7 +293,7 @@ bool Window::isZoomed() const {
   return (styleMask_ & NSWindowStyleMaskResizable) != 0 && frame_ == metrics::kVisibleScreenFrame;
 }
 
-void Window::zoom(Object* /*sender*/) {
+void Window::toggleZoom() {
   if (closed_ || !isVisible() || (styleMask_ & NSWindowStyleMaskResizable) == 0 ||
       (styleMask_ & NSWindowStyleMaskFullScreen) != 0) {
     return;

@@ -232,7 +232,9 @@ class Window : public Object {
   }
   // The part of the window, in window coordinates, that the titlebar strip
   // does not cover: the whole window without a titlebar.
-  [[nodiscard]] CGRect contentLayoutRect() const;
+  [[nodiscard]] CGRect contentLayoutRect() const {
+    return message<CGRect>(this, selectors::contentLayoutRect, [this] { return contentArea(); });
+  }
 
   [[nodiscard]] bool titlebarAppearsTransparent() const { return titlebarAppearsTransparent_; }
   void setTitlebarAppearsTransparent(bool transparent) {
@@ -260,7 +262,7 @@ class Window : public Object {
 
   [[nodiscard]] bool isMiniaturized() const { return miniaturized_; }
   // Takes a miniaturisable window off the screen into the Dock.
-  void miniaturize(Object* sender);
+  void miniaturize(Object* sender) { send<void>(this, selectors::miniaturize, sender); }
   void deminiaturize(Object* sender);
 
   // zoom: toggles a resizable window between the user's frame and the
@@ -268,7 +270,7 @@ class Window : public Object {
   // window has the standard frame. Neither a window in full screen nor a
   // window off screen zooms.
   [[nodiscard]] bool isZoomed() const;
-  void zoom(Object* sender);
+  void zoom(Object* sender) { send<void>(this, selectors::zoom, sender); }
 
   // Into full screen and out again, with AppKit's notifications. A toggle
   // that arrives while a transition is running is ignored, as AppKit treats
@@ -286,6 +288,9 @@ class Window : public Object {
   // NSWindow's own implementations of the operations above, which its
   // runtime methods run.
   [[nodiscard]] bool onScreen() const;
+  [[nodiscard]] CGRect contentArea() const;
+  void miniaturizeNow();
+  void toggleZoom();
   [[nodiscard]] View* ownButton(std::int64_t kind) const {
     if (kind < 0 || kind >= static_cast<std::int64_t>(buttons_.size())) return nullptr;
     View* button = buttons_.at(static_cast<std::size_t>(kind)).get();

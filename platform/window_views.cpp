@@ -197,7 +197,7 @@ void Window::attachToolbar(Toolbar* toolbar) {
 
 void Window::toolbarDidChange() { rebuildToolbarView(); }
 
-CGRect Window::contentLayoutRect() const {
+CGRect Window::contentArea() const {
   const CGSize size = frame_.size;
   if (titlebarContainer_ == nullptr) return {{0, 0}, size};
   return {{0, 0}, {size.width, std::max(0.0, size.height - titlebarStripHeight())}};
