@@ -16,6 +16,7 @@ set(TOVIK_PKGCONFIG_INSTALL_DIR ${CMAKE_INSTALL_LIBDIR}/pkgconfig)
 set_target_properties(tovik_platform PROPERTIES EXPORT_NAME platform)
 install(TARGETS tovik_platform EXPORT TovikMacPluginTargets
   LIBRARY DESTINATION ${CMAKE_INSTALL_LIBDIR}
+  FILE_SET seam DESTINATION ${CMAKE_INSTALL_INCLUDEDIR}
   FILE_SET HEADERS DESTINATION ${CMAKE_INSTALL_INCLUDEDIR})
 
 # The module a host loads. A host has the library loaded already; the module
