@@ -3,7 +3,10 @@
 set -euo pipefail
 packages=(cmake ninja-build g++ pkg-config libgtest-dev libbenchmark-dev libutf8proc-dev
           liburiparser-dev libcairo2-dev libfontconfig-dev clang-format clang-tidy
-          python3 libplist-utils)
+          python3 libplist-utils
+          # The AppKit backend, built against GNUstep and tested under a
+          # private X server and window manager.
+          clang libgnustep-gui-dev gnustep-back0.29-cairo libblocksruntime-dev xvfb twm)
 missing=()
 for p in "${packages[@]}"; do
   dpkg-query -W -f='${Status}' "$p" 2>/dev/null | grep -q 'install ok installed' || missing+=("$p")

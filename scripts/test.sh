@@ -1,9 +1,11 @@
 #!/usr/bin/env bash
 # Sets up, builds and runs every test: the format check, the default build
-# with clang-tidy, the kit as a host developer uses it, and a second build
-# with AddressSanitizer and UndefinedBehaviorSanitizer, and one with
-# ThreadSanitizer. Works from a source tarball as well as from a clone: the
-# project's files are found on disk, not asked of a version-control system.
+# with clang-tidy, the kit as a host developer uses it, a second build with
+# AddressSanitizer and UndefinedBehaviorSanitizer, one with ThreadSanitizer,
+# and the AppKit backend's build against GNUstep, whose tests start and stop
+# their own X server (scripts/run-under-xvfb.sh). Works from a source tarball
+# as well as from a clone: the project's files are found on disk, not asked
+# of a version-control system.
 set -euo pipefail
 cd "$(dirname "$0")/.."
 scripts/setup.sh
@@ -37,8 +39,8 @@ check_kit() {
   "$work/pkg-config-test" --gtest_brief=1
 }
 
-sources -name '*.h' -o -name '*.cpp' | xargs -0 clang-format --dry-run --Werror
-for preset in default asan tsan; do
+sources -name '*.h' -o -name '*.cpp' -o -name '*.mm' | xargs -0 clang-format --dry-run --Werror
+for preset in default asan tsan appkit; do
   cmake --preset "$preset"
   cmake --build --preset "$preset"
   ctest --preset "$preset"

@@ -1,0 +1,23 @@
+#pragma once
+
+// Between the C++ view of runtime objects and Objective-C's own: the same
+// pointers, typed either way. Only the backend's Objective-C++ includes this.
+#import <Foundation/Foundation.h>
+
+#include <bit>
+
+#include "platform/runtime.h"
+
+namespace tovik::bridge {
+
+inline id objc(const Object* object) { return std::bit_cast<id>(object); }
+inline ::Class objcClass(const tovik::Class* cls) { return std::bit_cast<::Class>(cls); }
+inline ::SEL objcSelector(tovik::SEL sel) { return std::bit_cast<::SEL>(sel); }
+template <class T = Object>
+T* ours(id object) {
+  return std::bit_cast<T*>(object);
+}
+inline tovik::Class* ours(::Class cls) { return std::bit_cast<tovik::Class*>(cls); }
+inline tovik::SEL ours(::SEL sel) { return std::bit_cast<tovik::SEL>(sel); }
+
+}  // namespace tovik::bridge

@@ -1,0 +1,114 @@
+#pragma once
+
+#include <stdexcept>
+#include <string>
+#include <string_view>
+#include <type_traits>
+
+#include "platform/object.h"
+
+// The Objective-C runtime as the plug-in's C++ reaches it: classes found by
+// name, selectors, and messages sent by calling the implementation the
+// receiver's class gives the selector, as objc_msgSend does.
+namespace tovik {
+
+// A class of the runtime (a Class): a pointer to one is the class itself.
+class Class {
+ public:
+  Class() = delete;
+  Class(const Class&) = delete;
+  Class& operator=(const Class&) = delete;
+  ~Class() = delete;
+
+  [[nodiscard]] std::string name() const;
+  [[nodiscard]] Class* superclass() const;
+  [[nodiscard]] bool isSubclassOf(const Class* other) const;
+};
+
+// A message the receiver's class does not answer, or a class that cannot
+// be made: misuse by the caller.
+class PlatformError : public std::logic_error {
+ public:
+  using std::logic_error::logic_error;
+};
+
+SEL sel_registerName(std::string_view name);
+const char* sel_getName(SEL sel);
+// The class registered under `name`; none when the running system has none.
+Class* objc_getClass(std::string_view name);
+// +alloc: a new instance, not yet initialised, that the caller owns.
+Ref<Object> class_createInstance(Class* cls);
+
+namespace detail {
+
+using ErasedImp = void (*)();
+// The implementation the receiver's class gives `sel`; none when it does not
+// answer it.
+ErasedImp lookup(const Object* receiver, SEL sel);
+// Cocoa's naming rules: the init, new, copy and mutableCopy families answer
+// an object the caller owns, and init consumes its receiver.
+bool answersOwned(SEL sel);
+bool consumesReceiver(SEL sel);
+[[noreturn]] void unrecognizedSelector(const Object* receiver, SEL sel);
+
+template <class T>
+struct IsRef : std::false_type {};
+template <class T>
+struct IsRef<Ref<T>> : std::true_type {};
+
+// How a C++ type travels through a message: objects and blocks as their
+// pointers, truth as a one-byte BOOL, the rest as it is.
+template <class T>
+struct Raw {
+  using type = T;
+};
+template <>
+struct Raw<bool> {
+  using type = unsigned char;
+};
+template <class T>
+struct Raw<Ref<T>> {
+  using type = T*;
+};
+template <class T>
+using RawOf = typename Raw<std::remove_cvref_t<T>>::type;
+
+}  // namespace detail
+
+// Sends a message. A message to nil does nothing and answers zero. An owned
+// answer (Ref<T>) follows Cocoa's naming rules: an object of the init, new
+// or copy families is taken over, any other is retained.
+template <class R, class... A>
+R send(Object* receiver, SEL sel, A... args) {
+  if (receiver == nullptr) {
+    if constexpr (std::is_void_v<R>) {
+      return;
+    } else {
+      return R{};
+    }
+  }
+  const detail::ErasedImp erased = detail::lookup(receiver, sel);
+  if (erased == nullptr) detail::unrecognizedSelector(receiver, sel);
+  using Fn = detail::RawOf<R> (*)(Object*, SEL, detail::RawOf<A>...);
+  const auto imp = reinterpret_cast<Fn>(erased);  // NOLINT(cppcoreguidelines-pro-type-reinterpret-cast)
+  if constexpr (std::is_void_v<R>) {
+    imp(receiver, sel, static_cast<detail::RawOf<A>>(args)...);
+  } else if constexpr (std::is_same_v<R, bool>) {
+    return imp(receiver, sel, static_cast<detail::RawOf<A>>(args)...) != 0;
+  } else if constexpr (detail::IsRef<R>::value) {
+    using T = typename R::element_type;
+    // The init family consumes the reference its receiver came with, which
+    // stays the caller's: one more is taken for the message to consume.
+    if (detail::consumesReceiver(sel)) static_cast<void>(receiver->retain().release());
+    T* answer = imp(receiver, sel, static_cast<detail::RawOf<A>>(args)...);
+    return detail::answersOwned(sel) ? R::adopt(answer) : R::retain(answer);
+  } else {
+    return imp(receiver, sel, static_cast<detail::RawOf<A>>(args)...);
+  }
+}
+template <class R, class... A>
+R send(Object* receiver, std::string_view selector, A... args) {
+  return send<R>(receiver, sel_registerName(selector), args...);
+}
+
+}  // namespace tovik

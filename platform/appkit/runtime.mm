@@ -1,0 +1,94 @@
+#include "platform/runtime.h"
+
+#include <objc/runtime.h>
+
+#include <Block.h>
+
+#include <cctype>
+
+#include "bridge.h"
+
+namespace tovik {
+
+using bridge::objc;
+using bridge::objcClass;
+using bridge::objcSelector;
+using bridge::ours;
+
+std::string Class::name() const { return class_getName(objcClass(this)); }
+
+Class* Class::superclass() const { return ours(class_getSuperclass(objcClass(this))); }
+
+bool Class::isSubclassOf(const Class* other) const {
+  for (::Class c = objcClass(this); c != nullptr; c = class_getSuperclass(c)) {
+    if (c == objcClass(other)) return true;
+  }
+  return false;
+}
+
+SEL sel_registerName(std::string_view name) {
+  return ours(::sel_registerName(std::string(name).c_str()));
+}
+
+const char* sel_getName(SEL sel) { return ::sel_getName(objcSelector(sel)); }
+
+Class* objc_getClass(std::string_view name) {
+  return ours(static_cast<::Class>(::objc_getClass(std::string(name).c_str())));
+}
+
+Ref<Object> class_createInstance(Class* cls) {
+  if (cls == nullptr) throw PlatformError("class_createInstance: no class");
+  return Ref<Object>::adopt(ours([objcClass(cls) alloc]));
+}
+
+Class* Object::runtimeClass() { return ours([NSObject class]); }
+
+Class* Object::isa() const { return ours(object_getClass(objc(this))); }
+
+bool Object::isKindOfClass(const Class* cls) const {
+  return [objc(this) isKindOfClass:objcClass(cls)] != NO;
+}
+
+bool Object::respondsToSelector(SEL sel) const {
+  return [objc(this) respondsToSelector:objcSelector(sel)] != NO;
+}
+
+bool Object::isEqual(Object* other) { return [objc(this) isEqual:objc(other)] != NO; }
+
+namespace detail {
+
+void retainObject(const void* object) { [static_cast<id>(const_cast<void*>(object)) retain]; }
+void releaseObject(const void* object) { [static_cast<id>(const_cast<void*>(object)) release]; }
+const void* copyBlock(const void* block) { return _Block_copy(block); }
+void releaseBlock(const void* block) { _Block_release(block); }
+
+ErasedImp lookup(const Object* receiver, SEL sel) {
+  ::Class cls = object_getClass(objc(receiver));
+  if (!class_respondsToSelector(cls, objcSelector(sel))) return nullptr;
+  return reinterpret_cast<ErasedImp>(class_getMethodImplementation(cls, objcSelector(sel)));
+}
+
+namespace {
+// A selector of a method family: its name starts with the family's word,
+// not followed by a lower-case letter ("initWithFrame:", not "initialize").
+bool inFamily(SEL sel, std::string_view family) {
+  const std::string_view name = sel_getName(sel);
+  return name.starts_with(family) &&
+         (name.size() == family.size() || !std::islower(static_cast<unsigned char>(name[family.size()])));
+}
+}  // namespace
+
+bool answersOwned(SEL sel) {
+  return inFamily(sel, "init") || inFamily(sel, "new") || inFamily(sel, "copy") ||
+         inFamily(sel, "mutableCopy") || inFamily(sel, "alloc");
+}
+
+bool consumesReceiver(SEL sel) { return inFamily(sel, "init"); }
+
+void unrecognizedSelector(const Object* receiver, SEL sel) {
+  throw PlatformError(std::string(object_getClassName(objc(receiver))) + " does not answer " +
+                      sel_getName(sel));
+}
+
+}  // namespace detail
+}  // namespace tovik

@@ -1,0 +1,86 @@
+#!/usr/bin/env bash
+# Runs a command under a private Xvfb display with twm, and GNUstep's user
+# folders (defaults, services) in a temporary directory.
+#   scripts/run-under-xvfb.sh COMMAND [ARGS...]
+# Ends only what it started: Xvfb and twm by pid, and any process that the
+# command left behind (gdnc, gpbs...), found by a marker in its environment.
+set -euo pipefail
+
+here="$(cd "$(dirname "${BASH_SOURCE[0]}")" && pwd)"
+work="$(mktemp -d /tmp/gnustep-run.XXXXXX)"
+xvfb_pid="" twm_pid=""
+
+# Processes whose environment holds our marker (so: started by the command).
+marked_pids() {
+  local p
+  for p in /proc/[0-9]*; do
+    [[ -r "$p/environ" ]] || continue
+    p="${p#/proc/}"
+    [[ "$p" == "$$" ]] && continue
+    if grep -qzx "GNUSTEP_RUN_MARKER=$work" "/proc/$p/environ" 2>/dev/null; then
+      echo "$p"
+    fi
+  done
+}
+
+alive() {  # running and not a zombie
+  [[ -r "/proc/$1/stat" ]] && [[ "$(awk '{print $3}' "/proc/$1/stat" 2>/dev/null)" != "Z" ]]
+}
+
+cleanup() {
+  local p left i
+  left="$(marked_pids || true)"
+  for p in $left; do
+    echo "run-under-xvfb: ending leftover $(cat /proc/$p/comm 2>/dev/null || echo '?') (pid $p)" >&2
+    kill "$p" 2>/dev/null || true
+  done
+  for p in $left; do  # gdnc takes a moment to go on SIGTERM
+    for i in $(seq 40); do alive "$p" || break; sleep 0.05; done
+    if alive "$p"; then kill -9 "$p" 2>/dev/null || true; fi
+  done
+  [[ -n "$twm_pid" ]] && kill "$twm_pid" 2>/dev/null || true
+  [[ -n "$xvfb_pid" ]] && kill "$xvfb_pid" 2>/dev/null || true
+  wait 2>/dev/null || true
+  rm -rf "$work"
+}
+trap cleanup EXIT
+
+# Xvfb picks a free display itself and writes its number to fd 3.
+Xvfb -displayfd 3 -screen 0 1280x1024x24 -nolisten tcp 3>"$work/display" >"$work/xvfb.log" 2>&1 &
+xvfb_pid=$!
+for _ in $(seq 100); do
+  [[ -s "$work/display" ]] && break
+  kill -0 "$xvfb_pid" 2>/dev/null || { cat "$work/xvfb.log" >&2; exit 1; }
+  sleep 0.05
+done
+[[ -s "$work/display" ]] || { echo "run-under-xvfb: Xvfb did not start" >&2; exit 1; }
+export DISPLAY=":$(head -1 "$work/display")"
+
+twm -display "$DISPLAY" -f "$here/twmrc" >"$work/twm.log" 2>&1 &
+twm_pid=$!
+sleep 0.3
+kill -0 "$twm_pid" 2>/dev/null || { cat "$work/twm.log" >&2; exit 1; }
+
+# GNUstep ignores HOME (it asks the password database): point its user
+# folders at $work through a copy of the system configuration.
+conf="$work/GNUstep.conf"
+cp /etc/GNUstep/GNUstep.conf "$conf"
+cat >>"$conf" <<CONF
+GNUSTEP_USER_CONFIG_FILE=
+GNUSTEP_USER_DEFAULTS_DIR=$work/Defaults
+GNUSTEP_USER_DIR=$work/User
+GNUSTEP_USER_DIR_LIBRARY=$work/User/Library
+CONF
+export GNUSTEP_CONFIG_FILE="$conf"
+export GNUSTEP_RUN_MARKER="$work"
+
+echo "run-under-xvfb: DISPLAY=$DISPLAY Xvfb pid $xvfb_pid, twm pid $twm_pid, GNUstep folders in $work" >&2
+rc=0
+"$@" || rc=$?
+left="$(marked_pids || true)"
+if [[ -n "$left" ]]; then
+  echo "run-under-xvfb: left running by the command: $(for p in $left; do printf '%s(%s) ' "$(cat /proc/$p/comm 2>/dev/null)" "$p"; done)" >&2
+fi
+echo "run-under-xvfb: files GNUstep wrote:" >&2
+(cd "$work" && find . -path ./display -prune -o -type f -newer "$conf" -print | sed 's/^/  /') >&2
+exit "$rc"
