@@ -8,8 +8,9 @@ namespace tovik {
 
 // Window identifiers compare as whole strings, case-sensitive, with
 // canonically equivalent Unicode equal: the key is the NFC form (the bytes
-// themselves for text that is not valid UTF-8).
-inline const std::string& identifierKey(const String& identifier) {
+// themselves for text that is not valid UTF-8), as the window system keeps
+// or makes it.
+inline decltype(auto) identifierKey(const String& identifier) {
   return identifier.precomposedStringWithCanonicalMapping();
 }
 

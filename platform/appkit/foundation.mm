@@ -20,15 +20,18 @@ std::string wellFormed(std::string_view text) {
   out.reserve(text.size());
   for (std::size_t i = 0; i < text.size();) {
     const auto lead = static_cast<unsigned char>(text[i]);
-    std::size_t length = lead < 0x80 ? 1 : lead >= 0xC2 && lead <= 0xDF ? 2
-                       : lead >= 0xE0 && lead <= 0xEF                 ? 3
-                       : lead >= 0xF0 && lead <= 0xF4                 ? 4
-                                                                      : 0;
+    std::size_t length = lead < 0x80                    ? 1
+                         : lead >= 0xC2 && lead <= 0xDF ? 2
+                         : lead >= 0xE0 && lead <= 0xEF ? 3
+                         : lead >= 0xF0 && lead <= 0xF4 ? 4
+                                                        : 0;
     if (length > 1 && i + length <= text.size()) {
       const auto second = static_cast<unsigned char>(text[i + 1]);
-      const bool secondOk = (lead == 0xE0 ? second >= 0xA0 : lead == 0xED ? second <= 0x9F
-                             : lead == 0xF0 ? second >= 0x90 : lead == 0xF4 ? second <= 0x8F
-                                                                             : true) &&
+      const bool secondOk = (lead == 0xE0   ? second >= 0xA0
+                             : lead == 0xED ? second <= 0x9F
+                             : lead == 0xF0 ? second >= 0x90
+                             : lead == 0xF4 ? second <= 0x8F
+                                            : true) &&
                             (second & 0xC0) == 0x80;
       bool restOk = secondOk;
       for (std::size_t k = 2; restOk && k < length; ++k) {
@@ -63,8 +66,8 @@ bool String::isEqualToString(const String* other) const {
 }
 
 std::string String::precomposedStringWithCanonicalMapping() const {
-  NSData* bytes = [[ns(this) precomposedStringWithCanonicalMapping]
-      dataUsingEncoding:NSUTF8StringEncoding];
+  NSData* bytes =
+      [[ns(this) precomposedStringWithCanonicalMapping] dataUsingEncoding:NSUTF8StringEncoding];
   return {static_cast<const char*>([bytes bytes]), [bytes length]};
 }
 
@@ -94,9 +97,9 @@ CharacterSet* CharacterSet::URLQueryAllowedCharacterSet() {
 Ref<String> stringByAddingPercentEncodingWithAllowedCharacters(String* string,
                                                                CharacterSet* allowed) {
   if (string == nullptr || allowed == nullptr) return nullptr;
-  return Ref<String>::retain(ours<String>([ns(string)
-      stringByAddingPercentEncodingWithAllowedCharacters:static_cast<NSCharacterSet*>(
-                                                             objc(allowed))]));
+  return Ref<String>::retain(ours<String>(
+      [ns(string) stringByAddingPercentEncodingWithAllowedCharacters:static_cast<NSCharacterSet*>(
+                                                                         objc(allowed))]));
 }
 
 }  // namespace tovik

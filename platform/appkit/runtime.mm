@@ -74,7 +74,8 @@ namespace {
 bool inFamily(SEL sel, std::string_view family) {
   const std::string_view name = sel_getName(sel);
   return name.starts_with(family) &&
-         (name.size() == family.size() || !std::islower(static_cast<unsigned char>(name[family.size()])));
+         (name.size() == family.size() ||
+          !std::islower(static_cast<unsigned char>(name[family.size()])));
 }
 }  // namespace
 

@@ -2,8 +2,8 @@
 // by its controller's class name, which this test registers at run time as
 // a stand-in, and the host's handler and the framework's install action are
 // real blocks.
-#import <Foundation/Foundation.h>
 #include <Block.h>
+#import <Foundation/Foundation.h>
 #include <gtest/gtest.h>
 #include <objc/runtime.h>
 
@@ -31,7 +31,8 @@ id displayVersion(id /*self*/, SEL /*cmd*/) { return @"2.0"; }
 // The update framework's controller, as the stand-in a test registers.
 void registerStandInFramework() {
   Class controller = objc_allocateClassPair([NSObject class], "SPUStandardUpdaterController", 0);
-  class_addMethod(controller, @selector(initWithStartingUpdater:updaterDelegate:userDriverDelegate:),
+  class_addMethod(controller,
+                  @selector(initWithStartingUpdater:updaterDelegate:userDriverDelegate:),
                   reinterpret_cast<IMP>(&initController), "@@:C@@");
   class_addMethod(controller, @selector(checkForUpdates:), reinterpret_cast<IMP>(&checkForUpdates),
                   "v@:@");
@@ -44,8 +45,8 @@ void registerStandInFramework() {
 
 template <class BlockType, class Native>
 tovik::Ref<BlockType> kept(Native block) {
-  return tovik::Ref<BlockType>::adopt(static_cast<BlockType*>(const_cast<void*>(Block_copy(
-      static_cast<const void*>(block)))));
+  return tovik::Ref<BlockType>::adopt(
+      static_cast<BlockType*>(const_cast<void*>(Block_copy(static_cast<const void*>(block)))));
 }
 
 tovik::Object* ours(id object) { return reinterpret_cast<tovik::Object*>(object); }

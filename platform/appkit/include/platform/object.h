@@ -70,11 +70,11 @@ class Ref {
   }
   Ref(Ref&& other) noexcept : object_(std::exchange(other.object_, nullptr)) {}
   template <class U>
-    requires std::is_convertible_v<U*, T*>
-  Ref(const Ref<U>& other) : Ref(retain(other.get())) {}  // NOLINT(google-explicit-constructor)
+  requires std::is_convertible_v<U*, T*> Ref(const Ref<U>& other)
+      : Ref(retain(other.get())) {}  // NOLINT(google-explicit-constructor)
   template <class U>
-    requires std::is_convertible_v<U*, T*>
-  Ref(Ref<U>&& other) noexcept  // NOLINT(google-explicit-constructor)
+  requires std::is_convertible_v<U*, T*> Ref(Ref<U>&& other)
+  noexcept  // NOLINT(google-explicit-constructor)
       : object_(other.release()) {}
   Ref& operator=(Ref other) noexcept {
     std::swap(object_, other.object_);
@@ -129,9 +129,8 @@ class Object {
 template <class T>
 T* as(Object* object) {
   static Class* const cls = T::runtimeClass();
-  return object != nullptr && cls != nullptr && object->isKindOfClass(cls)
-             ? static_cast<T*>(object)
-             : nullptr;
+  return object != nullptr && cls != nullptr && object->isKindOfClass(cls) ? static_cast<T*>(object)
+                                                                           : nullptr;
 }
 template <class T>
 Ref<T> as(const Ref<Object>& object) {

@@ -90,7 +90,8 @@ R send(Object* receiver, SEL sel, A... args) {
   const detail::ErasedImp erased = detail::lookup(receiver, sel);
   if (erased == nullptr) detail::unrecognizedSelector(receiver, sel);
   using Fn = detail::RawOf<R> (*)(Object*, SEL, detail::RawOf<A>...);
-  const auto imp = reinterpret_cast<Fn>(erased);  // NOLINT(cppcoreguidelines-pro-type-reinterpret-cast)
+  const auto imp =
+      reinterpret_cast<Fn>(erased);  // NOLINT(cppcoreguidelines-pro-type-reinterpret-cast)
   if constexpr (std::is_void_v<R>) {
     imp(receiver, sel, static_cast<detail::RawOf<A>>(args)...);
   } else if constexpr (std::is_same_v<R, bool>) {
