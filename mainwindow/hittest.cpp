@@ -224,32 +224,33 @@ bool isStandardWindowButtonView(Object* view, Window* window) {
     return candidate != nullptr &&
            (candidate == buttons[0] || candidate == buttons[1] || candidate == buttons[2]);
   };
-  // isEqual: is identity unless the view's class says otherwise; only then
-  // is it asked through the runtime.
+  // isEqual: is identity, and isDescendantOf: a walk up the superviews,
+  // unless the view's class says otherwise; only then is each asked through
+  // the runtime.
   static const SEL isEqualSel = sel_registerName("isEqual:");
+  static const SEL isDescendantOfSel = sel_registerName("isDescendantOf:");
   static const IMP identity = class_getMethodImplementation(Object::runtimeClass(), isEqualSel);
-  if (class_getMethodImplementation(view->isa(), isEqualSel) != identity) {
+  static const IMP ownDescent =
+      class_getMethodImplementation(View::runtimeClass(), isDescendantOfSel);
+  Class* const cls = view->isa();
+  if (class_getMethodImplementation(cls, isEqualSel) != identity) {
     for (View* button : buttons) {
       if (button != nullptr && view->isEqual(button)) return true;
     }
   }
   const View* hitView = as<View>(view);
   if (hitView == nullptr) return isButton(view);
-  // A view inside a button lies inside the button's superview too: when the
-  // buttons share one, neither that superview itself nor a view outside it
-  // is in any of them, which one question settles for the many clicks that
-  // are not on a button.
-  const View* row = nullptr;
-  for (const View* button : buttons) {
-    if (button == nullptr) continue;
-    const View* parent = button->superview();
-    row = row == nullptr || row == parent ? parent : nullptr;
-    if (row == nullptr) break;
+  if (class_getMethodImplementation(cls, isDescendantOfSel) != ownDescent) {
+    return std::any_of(buttons.begin(), buttons.end(), [hitView](const View* button) {
+      return button != nullptr && hitView->isDescendantOf(button);
+    });
   }
-  if (row != nullptr && (hitView == row || !hitView->isDescendantOf(row))) return false;
-  return std::any_of(buttons.begin(), buttons.end(), [hitView](const View* button) {
-    return button != nullptr && hitView->isDescendantOf(button);
-  });
+  // One walk up from the view meets a button when the view is one or lies
+  // inside one.
+  for (const View* v = hitView; v != nullptr; v = v->superview()) {
+    if (isButton(v)) return true;
+  }
+  return false;
 }
 
 }  // namespace tovik

@@ -293,7 +293,7 @@ class Window : public Object {
   void toggleZoom();
   [[nodiscard]] View* ownButton(std::int64_t kind) const {
     if (kind < 0 || kind >= static_cast<std::int64_t>(buttons_.size())) return nullptr;
-    View* button = buttons_.at(static_cast<std::size_t>(kind)).get();
+    View* button = buttons_[static_cast<std::size_t>(kind)].get();
     return button != nullptr && button->window_ == this ? button : nullptr;
   }
   void applyStyleMask(std::uint64_t mask);
