@@ -60,6 +60,25 @@ bool inUse(const Object* receiver, const Class* cls) {
   return false;
 }
 
+// The implementation recorded for an overridden class, none for another.
+// A class's record never changes once made, so the records met are kept in
+// a small table by class, in front of the map.
+IMP recordedPrior(const Class* cls) {
+  struct Slot {
+    const Class* cls = nullptr;
+    IMP prior = nullptr;
+  };
+  static constexpr std::size_t kSlots = 16;
+  thread_local std::array<Slot, kSlots> met;
+  Slot& slot = met[(reinterpret_cast<std::uintptr_t>(cls) >> 4U) % kSlots];
+  if (slot.cls == cls) return slot.prior;
+  const auto& priors = priorHitTestImplementations();
+  const auto it = priors.find(cls);
+  if (it == priors.end()) return nullptr;
+  slot = {cls, it->second};
+  return it->second;
+}
+
 class ActiveScope {
  public:
   ActiveScope(const Object* receiver, const Class* cls)
@@ -145,13 +164,8 @@ void overrideHitTest(Class* cls) {
   } else {
     priors.erase(cls);
   }
-  // The block does not receive the selector, so it carries hitTest: itself,
-  // and with it the class it replaces and that class's prior implementation:
-  // an instance of exactly that class needs no table.
-  IMP replacement = imp_implementationWithBlock(makeBlock<Object*(Object*, CGPoint)>(
-      [carrier = HitTestReplacement{cls, current, kHitTest}](Object* self, CGPoint point) {
-        return titlebarHitTest(self, point, carrier);
-      }));
+  static const IMP replacement =
+      makeImp([](View* self, CGPoint point) { return titlebarHitTest(self, point); });
   if (!class_addMethod(cls, kHitTest, replacement, types)) {
     if (Method* own = class_getInstanceMethod(cls, kHitTest))
       method_setImplementation(own, replacement);
@@ -159,33 +173,26 @@ void overrideHitTest(Class* cls) {
   hitTestOverriddenClassNames().insert(cls);
 }
 
-Object* titlebarHitTest(Object* receiver, CGPoint point, const HitTestReplacement& carrier) {
+View* titlebarHitTest(View* receiver, CGPoint point) {
   if (receiver == nullptr) return nullptr;
   // The prior implementation of the receiver's own class, or else of its
   // nearest overridden superclass; a class whose entry already serves this
   // receiver further out is passed over.
   const Class* entryClass = receiver->isa();
   IMP prior = nullptr;
-  if (entryClass == carrier.cls && !inUse(receiver, entryClass)) {
-    prior = carrier.prior;
-  } else {
-    const auto& priors = priorHitTestImplementations();
-    for (; entryClass != nullptr; entryClass = entryClass->superclass()) {
-      auto it = priors.find(entryClass);
-      if (it == priors.end() || inUse(receiver, entryClass)) continue;
-      prior = it->second;
-      break;
-    }
+  for (; entryClass != nullptr; entryClass = entryClass->superclass()) {
+    prior = recordedPrior(entryClass);
+    if (prior != nullptr && !inUse(receiver, entryClass)) break;
   }
   if (prior == nullptr) return nullptr;
 
-  Object* hit = nullptr;
+  View* hit = nullptr;
   {
     const ActiveScope active(receiver, entryClass);
-    hit = callHitTest(prior, static_cast<View*>(receiver), point);
+    hit = callHitTest(prior, receiver, point);
   }
   if (hit == nullptr) return nullptr;
-  Window* window = static_cast<View*>(receiver)->window();
+  Window* window = receiver->window();
   if (window == nullptr || !isConfiguredMainWindow(window)) return hit;
   return isStandardWindowButtonView(hit, window) ? hit : nullptr;
 }

@@ -24,21 +24,12 @@ std::vector<View*> collectDescendantViews(View* view);
 // not recorded, so a later call looks at it again.
 void overrideHitTest(Class* cls);
 
-// What the replacement of one class carries: the class, the implementation
-// it resolved hitTest: to before, and the selector, which a block-made
-// implementation does not receive.
-struct HitTestReplacement {
-  const Class* cls;
-  IMP prior;
-  SEL sel;
-};
-
-// The replacement hitTest: of an overridden class. It answers what the prior
-// implementation of the receiver's nearest overridden class answers, except
-// that in a configured main window only a standard button, or a view inside
-// one, is kept; any other hit there answers no view.
+// The replacement hitTest: of every overridden class. It answers what the
+// prior implementation of the receiver's nearest overridden class answers,
+// except that in a configured main window only a standard button, or a view
+// inside one, is kept; any other hit there answers no view.
 // The answer is borrowed, as NSView's is.
-Object* titlebarHitTest(Object* receiver, CGPoint point, const HitTestReplacement& carrier);
+View* titlebarHitTest(View* receiver, CGPoint point);
 
 // Whether the window's identifier is one a main window was configured with,
 // as the set holds it now.
