@@ -14,6 +14,11 @@ double numberOr(const Dictionary& configuration, std::string_view key, double fa
 }
 }  // namespace
 
+std::unordered_map<std::string, Ref<ComposeWindowCloseDelegate>>& composeCloseDelegates() {
+  static auto* delegates = new std::unordered_map<std::string, Ref<ComposeWindowCloseDelegate>>;
+  return *delegates;
+}
+
 void configureComposeWindow(Object* configuration, BlockBase* shouldClose) {
   Ref<ShouldCloseBlock> block =
       asBlock<bool()>(shouldClose) != nullptr

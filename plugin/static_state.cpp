@@ -2,8 +2,6 @@
 
 #include <algorithm>
 
-#include "compose/close_delegate.h"
-
 namespace tovik {
 
 IdentifierSet& configuredMainWindowIdentifiers() {
@@ -34,11 +32,6 @@ std::unordered_set<const Class*>& titlebarWalkSettledClasses() {
 Ref<Object>& titlebarDoubleClickMonitor() {
   static auto* monitor = new Ref<Object>;
   return *monitor;
-}
-
-std::unordered_map<std::string, Ref<ComposeWindowCloseDelegate>>& composeCloseDelegates() {
-  static auto* delegates = new std::unordered_map<std::string, Ref<ComposeWindowCloseDelegate>>;
-  return *delegates;
 }
 
 bool WindowIdentitySet::insert(const Weak<Object>& window) {

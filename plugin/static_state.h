@@ -70,7 +70,7 @@ class WindowIdentitySet {
 
  private:
   static constexpr std::size_t kFirstPrune = 32;
-  std::set<Weak<Object>, std::owner_less<Weak<Object>>> entries_;
+  std::set<Weak<Object>, std::owner_less<>> entries_;
   std::size_t pruneAt_ = kFirstPrune;
 };
 WindowIdentitySet& fullscreenObservedWindows();
@@ -80,7 +80,8 @@ WindowIdentitySet& fullscreenObservedWindows();
 Ref<Object>& titlebarDoubleClickMonitor();
 
 // The compose windows' close delegates, by window identifier (its NFC form).
-// The registry owns them; their windows do not.
+// The registry owns them; their windows do not. Kept with the compose
+// windows' code, which alone knows the delegate's type.
 std::unordered_map<std::string, Ref<ComposeWindowCloseDelegate>>& composeCloseDelegates();
 
 }  // namespace tovik

@@ -4,6 +4,7 @@
 
 #include <Block.h>
 
+#include <bit>
 #include <cctype>
 
 #include "bridge.h"
@@ -39,6 +40,30 @@ Class* objc_getClass(std::string_view name) {
 Ref<Object> class_createInstance(Class* cls) {
   if (cls == nullptr) throw PlatformError("class_createInstance: no class");
   return Ref<Object>::adopt(ours([objcClass(cls) alloc]));
+}
+
+Method* class_getInstanceMethod(const Class* cls, SEL sel) {
+  return std::bit_cast<Method*>(::class_getInstanceMethod(objcClass(cls), objcSelector(sel)));
+}
+
+IMP class_getMethodImplementation(const Class* cls, SEL sel) {
+  if (cls == nullptr || !class_respondsToSelector(objcClass(cls), objcSelector(sel)))
+    return nullptr;
+  return std::bit_cast<IMP>(::class_getMethodImplementation(objcClass(cls), objcSelector(sel)));
+}
+
+const char* method_getTypeEncoding(const Method* method) {
+  return method != nullptr ? ::method_getTypeEncoding(std::bit_cast<::Method>(method)) : nullptr;
+}
+
+IMP method_setImplementation(Method* method, IMP imp) {
+  return std::bit_cast<IMP>(
+      ::method_setImplementation(std::bit_cast<::Method>(method), std::bit_cast<::IMP>(imp)));
+}
+
+bool class_addMethod(Class* cls, SEL sel, IMP imp, const char* types) {
+  return ::class_addMethod(objcClass(cls), objcSelector(sel), std::bit_cast<::IMP>(imp), types) !=
+         NO;
 }
 
 Class* Object::runtimeClass() { return ours([NSObject class]); }

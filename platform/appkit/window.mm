@@ -23,6 +23,12 @@ String* Window::identifier() const {
 
 bool Window::isVisible() const { return [ns(this) isVisible] != NO; }
 
+View* Window::contentView() const { return ours<View>([ns(this) contentView]); }
+
+View* Window::standardWindowButton(std::int64_t kind) const {
+  return ours<View>([ns(this) standardWindowButton:static_cast<NSWindowButton>(kind)]);
+}
+
 Class* Application::runtimeClass() { return ours([NSApplication class]); }
 
 Application* Application::shared() { return ours<Application>([NSApplication sharedApplication]); }

@@ -3,40 +3,14 @@
 // key window.
 #import <AppKit/AppKit.h>
 #include <gtest/gtest.h>
-#include <objc/runtime.h>
 
 #include "mainwindow/lookup.h"
+#include "tests/appkit/support.h"
 
 namespace {
 
-// Dispatches the window server's events until `done` holds, as -[NSApp run]
-// would; key and main change with them.
-bool eventsUntil(BOOL (^done)(void)) {
-  NSDate* deadline = [NSDate dateWithTimeIntervalSinceNow:5];
-  while (!done()) {
-    if ([deadline timeIntervalSinceNow] <= 0) return false;
-    @autoreleasepool {
-      NSEvent* event = [NSApp nextEventMatchingMask:NSAnyEventMask
-                                          untilDate:[NSDate dateWithTimeIntervalSinceNow:0.01]
-                                             inMode:NSDefaultRunLoopMode
-                                            dequeue:YES];
-      if (event != nil) [NSApp sendEvent:event];
-    }
-  }
-  return true;
-}
-
-NSWindow* makeWindow(Class cls) {
-  NSWindow* window = [[cls alloc]
-      initWithContentRect:NSMakeRect(100, 100, 400, 300)
-                styleMask:NSTitledWindowMask | NSClosableWindowMask | NSResizableWindowMask
-                  backing:NSBackingStoreBuffered
-                    defer:NO];
-  [window setReleasedWhenClosed:NO];
-  return [window autorelease];
-}
-
-id hostIdentifier(id /*self*/, SEL /*cmd*/) { return @"main"; }
+using appkit_test::eventsUntil;
+using appkit_test::makeWindow;
 
 NSWindow* found(NSString* identifier) {
   return reinterpret_cast<NSWindow*>(
@@ -54,10 +28,7 @@ TEST(WindowLookup, AVisibleWindowAnsweringTheIdentifierElseTheKeyWindow) {
 
     // A window whose class answers identifier, as NSWindow does on a Mac, is
     // found by it though another window is key.
-    Class tagged = objc_allocateClassPair([NSWindow class], "HostTaggedWindow", 0);
-    class_addMethod(tagged, @selector(identifier), reinterpret_cast<IMP>(&hostIdentifier), "@@:");
-    objc_registerClassPair(tagged);
-    NSWindow* hostWindow = makeWindow(tagged);
+    NSWindow* hostWindow = makeWindow(appkit_test::taggedWindowClass());
     [hostWindow orderFront:nil];
     ASSERT_TRUE(eventsUntil(^{
       return [hostWindow isVisible];

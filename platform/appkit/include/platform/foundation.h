@@ -20,6 +20,8 @@ class String : public Object {
 
 // A new string of UTF-8 text (bytes that are not UTF-8 are replaced).
 Ref<String> str(std::string_view text);
+// The class's name.
+Ref<String> NSStringFromClass(const Class* cls);
 
 // NSNumber.
 class Number : public Object {

@@ -1,6 +1,7 @@
 #pragma once
 
 #include <cstddef>
+#include <memory>
 #include <type_traits>
 #include <utility>
 
@@ -99,6 +100,43 @@ class Ref {
 
  private:
   T* object_ = nullptr;
+};
+
+namespace detail {
+// What the weak references to one object share: the object while it lives,
+// none once it is deallocated. Main thread only, as the plug-in's weak
+// references are.
+struct WeakCell {
+  void* object = nullptr;
+};
+// The cell of an object, made on first use; the runtime clears it when the
+// object is deallocated.
+std::shared_ptr<WeakCell> weakCellOf(void* object);
+}  // namespace detail
+
+// A zeroing weak reference: lock() gives a strong reference while the
+// object lives, none after. Weak references to one object share an owner,
+// which orders them (owner_before), so a new object at a freed one's address
+// is another owner.
+template <class T>
+class Weak {
+ public:
+  Weak() = default;
+  Weak(const Ref<T>& object)  // NOLINT(google-explicit-constructor)
+      : cell_(object != nullptr ? detail::weakCellOf(object.get()) : nullptr) {}
+  template <class U>
+  requires std::is_convertible_v<U*, T*> Weak(
+      const Ref<U>& object)  // NOLINT(google-explicit-constructor)
+      : Weak(Ref<T>(object)) {}
+
+  [[nodiscard]] Ref<T> lock() const {
+    return cell_ != nullptr ? Ref<T>::retain(static_cast<T*>(cell_->object)) : nullptr;
+  }
+  [[nodiscard]] bool expired() const { return cell_ == nullptr || cell_->object == nullptr; }
+  [[nodiscard]] bool owner_before(const Weak& other) const { return cell_ < other.cell_; }
+
+ private:
+  std::shared_ptr<detail::WeakCell> cell_;
 };
 
 // NSObject.

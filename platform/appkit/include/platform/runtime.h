@@ -3,6 +3,7 @@
 #include <stdexcept>
 #include <string>
 #include <string_view>
+#include <tuple>
 #include <type_traits>
 
 #include "platform/object.h"
@@ -32,6 +33,22 @@ class PlatformError : public std::logic_error {
   using std::logic_error::logic_error;
 };
 
+namespace detail {
+using ErasedImp = void (*)();
+}  // namespace detail
+
+// A method's implementation (IMP), called as R (*)(id, SEL, A...).
+using IMP = detail::ErasedImp;
+
+// A method of a class (Method).
+class Method {
+ public:
+  Method() = delete;
+  Method(const Method&) = delete;
+  Method& operator=(const Method&) = delete;
+  ~Method() = delete;
+};
+
 SEL sel_registerName(std::string_view name);
 const char* sel_getName(SEL sel);
 // The class registered under `name`; none when the running system has none.
@@ -39,9 +56,15 @@ Class* objc_getClass(std::string_view name);
 // +alloc: a new instance, not yet initialised, that the caller owns.
 Ref<Object> class_createInstance(Class* cls);
 
-namespace detail {
+Method* class_getInstanceMethod(const Class* cls, SEL sel);
+IMP class_getMethodImplementation(const Class* cls, SEL sel);
+const char* method_getTypeEncoding(const Method* method);
+// Returns the previous implementation.
+IMP method_setImplementation(Method* method, IMP imp);
+// Adds to `cls` only; fails when `cls` itself already defines `sel`.
+bool class_addMethod(Class* cls, SEL sel, IMP imp, const char* types);
 
-using ErasedImp = void (*)();
+namespace detail {
 // The implementation the receiver's class gives `sel`; none when it does not
 // answer it.
 ErasedImp lookup(const Object* receiver, SEL sel);
@@ -110,6 +133,43 @@ R send(Object* receiver, SEL sel, A... args) {
 template <class R, class... A>
 R send(Object* receiver, std::string_view selector, A... args) {
   return send<R>(receiver, sel_registerName(selector), args...);
+}
+
+namespace detail {
+
+template <class F>
+struct CallableTraits : CallableTraits<decltype(&F::operator())> {};
+template <class C, class R, class Self, class... A>
+struct CallableTraits<R (C::*)(Self*, A...) const> {
+  using Result = R;
+  using Receiver = Self;
+  using Args = std::tuple<A...>;
+};
+
+template <class F, class R, class Self, class Tuple>
+struct Trampoline;
+template <class F, class R, class Self, class... A>
+struct Trampoline<F, R, Self, std::tuple<A...>> {
+  static RawOf<R> call(Object* self, SEL /*cmd*/, RawOf<A>... args) {
+    if constexpr (std::is_void_v<R>) {
+      F{}(static_cast<Self*>(self), static_cast<A>(args)...);
+    } else {
+      return static_cast<RawOf<R>>(F{}(static_cast<Self*>(self), static_cast<A>(args)...));
+    }
+  }
+};
+
+}  // namespace detail
+
+// An implementation from a captureless lambda taking the receiver (typed as
+// the class's C++ type) and the method's arguments, answering a value or a
+// borrowed object.
+template <class F>
+IMP makeImp(F /*body*/) {
+  using Traits = detail::CallableTraits<F>;
+  using Tr = detail::Trampoline<F, typename Traits::Result, typename Traits::Receiver,
+                                typename Traits::Args>;
+  return reinterpret_cast<IMP>(&Tr::call);  // NOLINT(cppcoreguidelines-pro-type-reinterpret-cast)
 }
 
 }  // namespace tovik

@@ -1,6 +1,9 @@
 #pragma once
 
+#include <cstdint>
+
 #include "platform/foundation.h"
+#include "platform/view.h"
 
 namespace tovik {
 
@@ -13,6 +16,15 @@ class Window : public Object {
   // there has none unless its class defines it).
   [[nodiscard]] String* identifier() const;
   [[nodiscard]] bool isVisible() const;
+  [[nodiscard]] View* contentView() const;
+  // The button of a kind (NSWindowCloseButton...); none where the running
+  // system draws no such button.
+  [[nodiscard]] View* standardWindowButton(std::int64_t kind) const;
 };
+
+// NSWindowButton: the standard buttons.
+inline constexpr std::int64_t NSWindowCloseButton = 0;
+inline constexpr std::int64_t NSWindowMiniaturizeButton = 1;
+inline constexpr std::int64_t NSWindowZoomButton = 2;
 
 }  // namespace tovik

@@ -1,0 +1,51 @@
+#pragma once
+
+// What the AppKit tests share: real windows, the window server's events, and
+// a host's window class that answers an identifier.
+#import <AppKit/AppKit.h>
+#include <objc/runtime.h>
+
+namespace appkit_test {
+
+// Dispatches the window server's events until `done` holds (at most 5 s),
+// as -[NSApp run] would; key and main change with them.
+inline bool eventsUntil(BOOL (^done)(void)) {
+  NSDate* deadline = [NSDate dateWithTimeIntervalSinceNow:5];
+  while (!done()) {
+    if ([deadline timeIntervalSinceNow] <= 0) return false;
+    @autoreleasepool {
+      NSEvent* event = [NSApp nextEventMatchingMask:NSAnyEventMask
+                                          untilDate:[NSDate dateWithTimeIntervalSinceNow:0.01]
+                                             inMode:NSDefaultRunLoopMode
+                                            dequeue:YES];
+      if (event != nil) [NSApp sendEvent:event];
+    }
+  }
+  return true;
+}
+
+inline NSWindow* makeWindow(Class cls) {
+  NSWindow* window = [[cls alloc]
+      initWithContentRect:NSMakeRect(100, 100, 400, 300)
+                styleMask:NSTitledWindowMask | NSClosableWindowMask | NSResizableWindowMask
+                  backing:NSBackingStoreBuffered
+                    defer:NO];
+  [window setReleasedWhenClosed:NO];
+  return [window autorelease];
+}
+
+inline id mainIdentifier(id /*self*/, SEL /*cmd*/) { return @"main"; }
+
+// An NSWindow subclass whose identifier is "main", as a window the host
+// tagged would answer on a Mac (GNUstep's NSWindow has no identifier).
+inline Class taggedWindowClass() {
+  static Class cls = [] {
+    Class made = objc_allocateClassPair([NSWindow class], "HostTaggedWindow", 0);
+    class_addMethod(made, @selector(identifier), reinterpret_cast<IMP>(&mainIdentifier), "@@:");
+    objc_registerClassPair(made);
+    return made;
+  }();
+  return cls;
+}
+
+}  // namespace appkit_test
