@@ -6,6 +6,7 @@
 #include <tuple>
 #include <type_traits>
 
+#include "platform/method_body.h"
 #include "platform/object.h"
 
 // The Objective-C runtime as the plug-in's C++ reaches it: classes found by
@@ -136,15 +137,6 @@ R send(Object* receiver, std::string_view selector, A... args) {
 }
 
 namespace detail {
-
-template <class F>
-struct CallableTraits : CallableTraits<decltype(&F::operator())> {};
-template <class C, class R, class Self, class... A>
-struct CallableTraits<R (C::*)(Self*, A...) const> {
-  using Result = R;
-  using Receiver = Self;
-  using Args = std::tuple<A...>;
-};
 
 template <class F, class R, class Self, class Tuple>
 struct Trampoline;

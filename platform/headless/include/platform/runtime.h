@@ -14,6 +14,7 @@
 
 #include "platform/autorelease.h"
 #include "platform/encoding.h"
+#include "platform/method_body.h"
 #include "platform/object.h"
 
 // A small Objective-C-style runtime: interned selectors, classes with a
@@ -314,15 +315,6 @@ template <class R, class... A>
 struct SignatureOf<R, std::tuple<A...>> {
   static const char* id() { return signatureId<R, A...>(); }
   static constexpr std::uint64_t kDigest = kEncodingDigest<R, A...>;
-};
-
-template <class F>
-struct CallableTraits : CallableTraits<decltype(&F::operator())> {};
-template <class C, class R, class Self, class... A>
-struct CallableTraits<R (C::*)(Self*, A...) const> {
-  using Result = R;
-  using Receiver = Self;
-  using Args = std::tuple<A...>;
 };
 
 template <class F, class R, class Self, class Tuple>
