@@ -77,6 +77,14 @@ TEST(TitlebarHitTest, AConfiguredWindowsStripLetsClicksThroughToTheContent) {
         tovik::hitTestOverriddenClassNames().contains(reinterpret_cast<tovik::Class*>(odd)))
         << "a hitTest: of another encoding is left alone";
 
+    // The line between the strip and the content below is the content's, as
+    // NSMouseInRect has it under an unflipped superview: the same rule as
+    // the headless window system's.
+    NSView* frameView = [content superview];
+    const NSPoint onLine = [content convertPoint:NSMakePoint(300, 260) toView:nil];
+    EXPECT_EQ([frameView hitTest:onLine], content);
+    EXPECT_EQ([frameView hitTest:NSMakePoint(onLine.x, onLine.y + 1)], stripView);
+
     // Not configured: the replaced classes answer as before.
     EXPECT_EQ(click(window, itemView), itemView);
     EXPECT_EQ(click(window, partView), partView);
