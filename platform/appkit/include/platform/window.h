@@ -2,6 +2,7 @@
 
 #include <cstdint>
 
+#include "platform/constants.h"
 #include "platform/foundation.h"
 #include "platform/view.h"
 
@@ -21,10 +22,5 @@ class Window : public Object {
   // system draws no such button.
   [[nodiscard]] View* standardWindowButton(std::int64_t kind) const;
 };
-
-// NSWindowButton: the standard buttons.
-inline constexpr std::int64_t NSWindowCloseButton = 0;
-inline constexpr std::int64_t NSWindowMiniaturizeButton = 1;
-inline constexpr std::int64_t NSWindowZoomButton = 2;
 
 }  // namespace tovik

@@ -3,6 +3,7 @@
 #include <cstdint>
 #include <vector>
 
+#include "platform/constants.h"
 #include "platform/foundation.h"
 #include "platform/geometry.h"
 #include "platform/selectors.h"
@@ -11,15 +12,6 @@
 namespace tovik {
 
 class Window;
-
-// NSToolbarDisplayMode and NSToolbarSizeMode.
-inline constexpr std::int64_t NSToolbarDisplayModeDefault = 0;
-inline constexpr std::int64_t NSToolbarDisplayModeIconAndLabel = 1;
-inline constexpr std::int64_t NSToolbarDisplayModeIconOnly = 2;
-inline constexpr std::int64_t NSToolbarDisplayModeLabelOnly = 3;
-inline constexpr std::int64_t NSToolbarSizeModeDefault = 0;
-inline constexpr std::int64_t NSToolbarSizeModeRegular = 1;
-inline constexpr std::int64_t NSToolbarSizeModeSmall = 2;
 
 // A toolbar item (NSToolbarItem) showing a view of its own.
 class ToolbarItem : public Object {
