@@ -79,4 +79,16 @@ inline constexpr std::int64_t NSToolbarSizeModeDefault = 0;
 inline constexpr std::int64_t NSToolbarSizeModeRegular = 1;
 inline constexpr std::int64_t NSToolbarSizeModeSmall = 2;
 
+// NSEventType: the left mouse button's events (the only ones the headless
+// window system delivers).
+inline constexpr std::uint64_t NSEventTypeLeftMouseDown = 1;
+inline constexpr std::uint64_t NSEventTypeLeftMouseUp = 2;
+inline constexpr std::uint64_t NSEventTypeLeftMouseDragged = 6;
+// NSEventMask: one bit per event type.
+inline constexpr std::uint64_t NSEventMaskLeftMouseDown = std::uint64_t{1}
+                                                          << NSEventTypeLeftMouseDown;
+inline constexpr std::uint64_t NSEventMaskLeftMouseUp = std::uint64_t{1} << NSEventTypeLeftMouseUp;
+inline constexpr std::uint64_t NSEventMaskLeftMouseDragged = std::uint64_t{1}
+                                                             << NSEventTypeLeftMouseDragged;
+
 }  // namespace tovik

@@ -20,4 +20,12 @@ T* ours(id object) {
 inline tovik::Class* ours(::Class cls) { return std::bit_cast<tovik::Class*>(cls); }
 inline tovik::SEL ours(::SEL sel) { return std::bit_cast<tovik::SEL>(sel); }
 
+// Sends a setting the running system may not have (a later macOS's, or one
+// GNUstep lacks): a receiver that does not answer it is left alone.
+template <class V>
+void setIfAnswered(Object* receiver, const char* selector, V value) {
+  const SEL sel = sel_registerName(selector);
+  if (receiver->respondsToSelector(sel)) send<void>(receiver, sel, value);
+}
+
 }  // namespace tovik::bridge

@@ -88,6 +88,16 @@ double Number::doubleValue() const { return [static_cast<NSNumber*>(objc(this)) 
 
 bool Number::boolValue() const { return [static_cast<NSNumber*>(objc(this)) boolValue] != NO; }
 
+Class* Array::runtimeClass() { return ours([NSArray class]); }
+
+Ref<Array> Array::make(const std::vector<Ref<Object>>& items) {
+  NSMutableArray* array = [[NSMutableArray alloc] initWithCapacity:items.size()];
+  for (const Ref<Object>& item : items) [array addObject:objc(item.get())];
+  return Ref<Array>::adopt(ours<Array>(array));
+}
+
+std::size_t Array::count() const { return [static_cast<NSArray*>(objc(this)) count]; }
+
 Class* CharacterSet::runtimeClass() { return ours([NSCharacterSet class]); }
 
 CharacterSet* CharacterSet::URLQueryAllowedCharacterSet() {

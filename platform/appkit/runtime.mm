@@ -82,8 +82,11 @@ bool Object::isEqual(Object* other) { return [objc(this) isEqual:objc(other)] !=
 
 namespace detail {
 
+void* allocate(const Class* cls) { return [objcClass(cls) alloc]; }
+
 void retainObject(const void* object) { [static_cast<id>(const_cast<void*>(object)) retain]; }
 void releaseObject(const void* object) { [static_cast<id>(const_cast<void*>(object)) release]; }
+void* autoreleaseObject(void* object) { return [static_cast<id>(object) autorelease]; }
 const void* copyBlock(const void* block) { return _Block_copy(block); }
 void releaseBlock(const void* block) { _Block_release(block); }
 

@@ -16,6 +16,12 @@ NSView* ns(const View* view) { return static_cast<NSView*>(objc(view)); }
 
 Class* View::runtimeClass() { return ours([NSView class]); }
 
+Ref<View> View::withFrame(CGRect frame) {
+  return Ref<View>::adopt(
+      ours<View>([[NSView alloc] initWithFrame:NSMakeRect(frame.origin.x, frame.origin.y,
+                                                          frame.size.width, frame.size.height)]));
+}
+
 View* View::superview() const { return ours<View>([ns(this) superview]); }
 
 std::vector<Ref<View>> View::subviews() const {
@@ -28,6 +34,13 @@ Window* View::window() const { return ours<Window>([ns(this) window]); }
 
 bool View::isDescendantOf(const View* view) const {
   return view != nullptr && [ns(this) isDescendantOf:ns(view)] != NO;
+}
+
+bool View::mouseDownCanMoveWindow() const { return [ns(this) mouseDownCanMoveWindow] != NO; }
+
+Ref<View> View::hitTest(CGPoint pointInSuperview) {
+  return Ref<View>::retain(
+      ours<View>([ns(this) hitTest:NSMakePoint(pointInSuperview.x, pointInSuperview.y)]));
 }
 
 View* callHitTest(IMP imp, View* view, CGPoint pointInSuperview) {

@@ -8,12 +8,50 @@ namespace tovik {
 
 using bridge::objc;
 using bridge::ours;
+using bridge::setIfAnswered;
 
 namespace {
 NSWindow* ns(const Window* window) { return static_cast<NSWindow*>(objc(window)); }
 }  // namespace
 
 Class* Window::runtimeClass() { return ours([NSWindow class]); }
+
+void Window::setIdentifier(String* identifier) {
+  setIfAnswered(this, "setIdentifier:", identifier);
+}
+
+std::uint64_t Window::styleMask() const { return [ns(this) styleMask]; }
+
+void Window::setStyleMask(std::uint64_t mask) { setIfAnswered(this, "setStyleMask:", mask); }
+
+CGRect Window::frame() const {
+  const NSRect frame = [ns(this) frame];
+  return {{frame.origin.x, frame.origin.y}, {frame.size.width, frame.size.height}};
+}
+
+void Window::setMovableByWindowBackground(bool movable) {
+  [ns(this) setMovableByWindowBackground:movable ? YES : NO];
+}
+
+void Window::setTitlebarAppearsTransparent(bool transparent) {
+  setIfAnswered(this, "setTitlebarAppearsTransparent:", transparent);
+}
+
+void Window::setTitleVisibility(std::int64_t visibility) {
+  setIfAnswered(this, "setTitleVisibility:", visibility);
+}
+
+void Window::setToolbarStyle(std::int64_t style) { setIfAnswered(this, "setToolbarStyle:", style); }
+
+void Window::setTitlebarSeparatorStyle(std::int64_t style) {
+  setIfAnswered(this, "setTitlebarSeparatorStyle:", style);
+}
+
+Toolbar* Window::toolbar() const { return ours<Toolbar>([ns(this) toolbar]); }
+
+void Window::setToolbar(Toolbar* toolbar) {
+  [ns(this) setToolbar:static_cast<NSToolbar*>(objc(toolbar))];
+}
 
 String* Window::identifier() const {
   static const SEL identifierSel = sel_registerName("identifier");
@@ -27,6 +65,19 @@ View* Window::contentView() const { return ours<View>([ns(this) contentView]); }
 
 View* Window::standardWindowButton(std::int64_t kind) const {
   return ours<View>([ns(this) standardWindowButton:static_cast<NSWindowButton>(kind)]);
+}
+
+void Window::zoom(Object* sender) { [ns(this) zoom:objc(sender)]; }
+
+void Window::miniaturize(Object* sender) { [ns(this) miniaturize:objc(sender)]; }
+
+CGRect Window::contentLayoutRect() const {
+  static const SEL layoutRect = sel_registerName("contentLayoutRect");
+  if (respondsToSelector(layoutRect)) {
+    return send<CGRect>(const_cast<Window*>(this), layoutRect);  // NOLINT
+  }
+  const NSRect frame = [[ns(this) contentView] frame];
+  return {{frame.origin.x, frame.origin.y}, {frame.size.width, frame.size.height}};
 }
 
 Class* Application::runtimeClass() { return ours([NSApplication class]); }

@@ -2,6 +2,7 @@
 
 #include <string>
 #include <string_view>
+#include <vector>
 
 #include "platform/runtime.h"
 
@@ -32,6 +33,14 @@ class Number : public Object {
   [[nodiscard]] bool boolValue() const;
 };
 
+// NSArray.
+class Array : public Object {
+ public:
+  static Class* runtimeClass();
+  static Ref<Array> make(const std::vector<Ref<Object>>& items);
+  [[nodiscard]] std::size_t count() const;
+};
+
 // NSCharacterSet.
 class CharacterSet : public Object {
  public:
@@ -56,15 +65,63 @@ class BlockBase {
 
 template <class Signature>
 class Block;
-// A block taking A... and answering R. Calling it calls the block.
+// A block taking A... and answering R. Objects cross it as the runtime
+// passes them: an owned answer (Ref<T>) is handed out autoreleased and
+// retained on the caller's side.
 template <class R, class... A>
 class Block<R(A...)> : public BlockBase {
  public:
+  using Native = detail::RawOf<R> (^)(detail::RawOf<A>...);
   R operator()(A... args) {
-    using Native = R (^)(A...);
     // NOLINTNEXTLINE(cppcoreguidelines-pro-type-cstyle-cast)
-    return ((Native)(static_cast<void*>(this)))(args...);
+    const Native native = (Native)(static_cast<void*>(this));
+    if constexpr (std::is_void_v<R>) {
+      native(static_cast<detail::RawOf<A>>(args)...);
+    } else if constexpr (detail::IsRef<R>::value) {
+      return R::retain(native(static_cast<detail::RawOf<A>>(args)...));
+    } else {
+      return static_cast<R>(native(static_cast<detail::RawOf<A>>(args)...));
+    }
   }
 };
+
+namespace detail {
+void* autoreleaseObject(void* object);
+
+template <class Signature>
+struct BlockMaker;
+template <class R, class... A>
+struct BlockMaker<R(A...)> {
+  template <class F>
+  static Ref<Block<R(A...)>> make(F body) {
+    typename Block<R(A...)>::Native native = ^RawOf<R>(RawOf<A>... args) {
+      if constexpr (std::is_void_v<R>) {
+        body(static_cast<A>(args)...);
+      } else if constexpr (IsRef<R>::value) {
+        return static_cast<RawOf<R>>(autoreleaseObject(body(static_cast<A>(args)...).release()));
+      } else {
+        return static_cast<RawOf<R>>(body(static_cast<A>(args)...));
+      }
+    };
+    // NOLINTNEXTLINE(cppcoreguidelines-pro-type-cstyle-cast)
+    return Ref<Block<R(A...)>>::adopt(
+        static_cast<Block<R(A...)>*>(const_cast<void*>(copyBlock((const void*)native))));
+  }
+};
+}  // namespace detail
+
+// A block made from any callable, which it keeps.
+template <class Signature, class F>
+Ref<Block<Signature>> makeBlock(F body) {
+  return detail::BlockMaker<Signature>::make(std::move(body));
+}
+
+// The block when it is one of this signature. The runtime does not tell a
+// block's signature to every caller, so a block is taken at its word, as
+// Objective-C takes it.
+template <class Signature>
+Block<Signature>* asBlock(BlockBase* block) {
+  return static_cast<Block<Signature>*>(block);
+}
 
 }  // namespace tovik

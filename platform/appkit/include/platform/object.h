@@ -163,6 +163,16 @@ class Object {
   bool isEqual(Object* other);
 };
 
+// +alloc of T's class: a new instance, not yet initialised, that the caller
+// owns.
+namespace detail {
+void* allocate(const Class* cls);
+}  // namespace detail
+template <class T>
+Ref<T> make() {
+  return Ref<T>::adopt(static_cast<T*>(detail::allocate(T::runtimeClass())));
+}
+
 // A checked downcast: null when the object is not an instance of T's class.
 template <class T>
 T* as(Object* object) {

@@ -13,10 +13,15 @@ class Window;
 class View : public Object {
  public:
   static Class* runtimeClass();
+  // alloc/initWithFrame:.
+  static Ref<View> withFrame(CGRect frame);
   [[nodiscard]] View* superview() const;
   [[nodiscard]] std::vector<Ref<View>> subviews() const;
   [[nodiscard]] Window* window() const;
   [[nodiscard]] bool isDescendantOf(const View* view) const;
+  [[nodiscard]] bool mouseDownCanMoveWindow() const;
+  // hitTest:, the point in the superview's coordinates.
+  Ref<View> hitTest(CGPoint pointInSuperview);
 };
 
 // Calls a hitTest: implementation of the view's class.

@@ -2,24 +2,13 @@
 
 #include <cstdint>
 
+#include "platform/constants.h"
 #include "platform/foundation.h"
 #include "platform/geometry.h"
 
 namespace tovik {
 
 class Window;
-
-// NSEventType: the left mouse button's events, the only ones the window
-// system delivers.
-inline constexpr std::uint64_t NSEventTypeLeftMouseDown = 1;
-inline constexpr std::uint64_t NSEventTypeLeftMouseUp = 2;
-inline constexpr std::uint64_t NSEventTypeLeftMouseDragged = 6;
-// NSEventMask: one bit per event type.
-inline constexpr std::uint64_t NSEventMaskLeftMouseDown = std::uint64_t{1}
-                                                          << NSEventTypeLeftMouseDown;
-inline constexpr std::uint64_t NSEventMaskLeftMouseUp = std::uint64_t{1} << NSEventTypeLeftMouseUp;
-inline constexpr std::uint64_t NSEventMaskLeftMouseDragged = std::uint64_t{1}
-                                                             << NSEventTypeLeftMouseDragged;
 
 // An input event (NSEvent), as the window server hands one to the
 // application: its type, the pointer's location in its window's coordinates

@@ -11,22 +11,11 @@
 #include <thread>
 #include <utility>
 
+#include "platform/dispatch_time.h"
+
 // The main dispatch queue and its run loop.
 namespace tovik {
 
-using Duration = std::chrono::nanoseconds;
-
-// A point on the queue's clock (DispatchTime).
-struct DispatchTime {
-  Duration sinceStart{0};
-  static DispatchTime now();
-  friend auto operator<=>(const DispatchTime&, const DispatchTime&) = default;
-  friend DispatchTime operator+(DispatchTime t, Duration d) { return {t.sinceStart + d}; }
-};
-
-inline Duration seconds(double s) {
-  return std::chrono::duration_cast<Duration>(std::chrono::duration<double>(s));
-}
 
 // A clock that moves only when told to. Advancing it runs nothing; the queue's
 // runFor / runUntil move it through the due work in order.
