@@ -104,23 +104,22 @@ TEST_F(NotificationCenterTest, NeitherObserversNorObjectsAreRetainedNorMistakenF
   EXPECT_TRUE(weakSender.expired());
   // A new object, commonly at the freed address, is not the old one.
   std::vector<Ref<Object>> spare;
-  Ref<Object> next;
-  for (int i = 0; i < 64 && (next == nullptr || next.get() != freedAddress); ++i) {
-    if (next != nullptr) spare.push_back(next);
-    next = make<Object>();
+  for (spare.push_back(make<Object>()); spare.size() < 64 && spare.back().get() != freedAddress;) {
+    spare.push_back(make<Object>());
   }
-  post("Ping", next.get());
+  Object* next = spare.back().get();
+  post("Ping", next);
   EXPECT_TRUE(heard.empty());
 
   // A gone observer hears nothing; the next post that meets it sweeps it.
   const std::size_t registered = center->registrationCount();
-  observe(observer.get(), "Ping", next.get());
+  observe(observer.get(), "Ping", next);
   auto listener = tagged("listener");
-  observe(listener.get(), "Ping", next.get());
+  observe(listener.get(), "Ping", next);
   const Weak<Object> weakObserver = observer;
   observer.reset();
   EXPECT_TRUE(weakObserver.expired());
-  post("Ping", next.get());
+  post("Ping", next);
   EXPECT_EQ(heard, (Heard{"listener Ping"}));
   EXPECT_EQ(center->registrationCount(), registered + 1);
   center->removeObserver(listener.get());
@@ -139,7 +138,6 @@ TEST_F(NotificationCenterTest, AClosedWindowsDelegateHearsWillCloseAndNothingAft
   EXPECT_EQ(heard, (Heard{"NSWindowDidResizeNotification", "NSWindowWillCloseNotification"}));
   EXPECT_EQ(delegate, nullptr);  // released itself in windowWillClose:
   EXPECT_EQ(center->registrationCount(), before);
-
   // A delegate set after the close hears nothing of the closed window.
   auto kept = class_createInstance(observerClass());
   window->setDelegate(kept.get());
