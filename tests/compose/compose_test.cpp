@@ -15,21 +15,18 @@
 #include "platform/window.h"
 #include "plugin/plugin_class.h"
 #include "plugin/static_state.h"
+#include "tests/support/gestures.h"
 #include "tests/support/plugin_host_test.h"
 
 namespace tovik {
 namespace {
 
-namespace fs = std::filesystem;
 constexpr double kInf = std::numeric_limits<double>::infinity();
 constexpr double kNaN = std::numeric_limits<double>::quiet_NaN();
 
 class ComposeTest : public PluginHostTest {
  protected:
   void SetUp() override {
-    std::string pattern = (fs::temp_directory_path() / "tovik-compose-XXXXXX").string();
-    folder = mkdtemp(pattern.data());
-    UserDefaults::setPreferencesFolder(folder);
     PluginHostTest::SetUp();
     window = Window::create({{0, 0}, {800, 600}});
     window->makeKeyAndOrderFront(nullptr);
@@ -37,11 +34,6 @@ class ComposeTest : public PluginHostTest {
       ++asked;
       return answer;
     });
-  }
-  void TearDown() override {
-    PluginHostTest::TearDown();
-    UserDefaults::setPreferencesFolder(folder);  // writes and lets go of the standard defaults
-    fs::remove_all(folder);
   }
   void configure(Dictionary::Entries entries, BlockBase* block) {
     send<void>(plugin.get(), "configureComposeWindowWithConfiguration:shouldClose:",
@@ -76,7 +68,7 @@ class ComposeTest : public PluginHostTest {
     return {w->doubleValue(), h->doubleValue()};
   }
 
-  fs::path folder;
+  gestures::UserSettings settings;  // the standard defaults in a folder of the test's own
   Ref<Window> window;
   Ref<ShouldCloseBlock> shouldClose;
   int asked = 0;
@@ -114,16 +106,7 @@ TEST_F(ComposeTest, TheCloseButtonAsksTheHostUnlessTheNextCloseWasAllowed) {
   EXPECT_EQ(asked, 4);
 }
 
-TEST_F(ComposeTest, TheWindowsDelegateConformsToTheWindowDelegateProtocolAlone) {
-  configure("compose-protocol");
-  Object* delegate = window->delegate();
-  ASSERT_NE(delegate, nullptr);
-  EXPECT_TRUE(send<bool>(delegate, "conformsToProtocol:", objc_getProtocol("NSWindowDelegate")));
-  EXPECT_EQ(class_copyProtocolList(object_getClass(delegate)),
-            std::vector<Protocol*>{objc_getProtocol("NSWindowDelegate")});
-}
-
-TEST_F(ComposeTest, TheConfigurationsKeysTheirTypesAndDefaults) {
+TEST_F(ComposeTest, TheConfigurationsKeysTheirTypesAndDefaultsAndTheDelegatesProtocol) {
   configure({}, shouldClose.get());
   configure({{"windowIdentifier", Number::withInteger(7)}}, shouldClose.get());
   EXPECT_EQ(window->delegate(), nullptr);
@@ -131,6 +114,8 @@ TEST_F(ComposeTest, TheConfigurationsKeysTheirTypesAndDefaults) {
   auto* d = delegateOf(window.get());
   ASSERT_NE(d, nullptr);
   EXPECT_EQ(d->minimumFrameSize(), (CGSize{560, 520}));
+  EXPECT_EQ(class_copyProtocolList(object_getClass(d)),
+            std::vector<Protocol*>{objc_getProtocol("NSWindowDelegate")});
 
   configure({{"windowIdentifier", str("compose-a")},
              {"sizeDefaultsKey", str("")},
@@ -163,30 +148,20 @@ TEST_F(ComposeTest, TheFrameRecordOnDiskIsTheFrameRaisedToTheMinimum) {
   EXPECT_EQ(record(), (CGSize{900, 700}));  // the close writes the final size once more
 }
 
-TEST_F(ComposeTest, WindowsSharingAKeyAndARetaggedWindow) {
+TEST_F(ComposeTest, OneRecordPerKeyFromTheWindowsCarryingTheIdentifierInAnyEquivalentSpelling) {
   auto other = Window::create({{0, 0}, {700, 650}});
   other->setIdentifier(str("compose-2").get());
   other->orderFront(nullptr);
-  window->setIdentifier(str("compose-1").get());
-  configure("compose-1");
+  configure("caf\xC3\xA9");  // precomposed
   configure("compose-2");
-  window->setFrame({{0, 0}, {610, 600}}, true);
-  other->setFrame({{0, 0}, {620, 610}}, true);
-  EXPECT_EQ(record(), (CGSize{620, 610}));  // one record per key: the last write wins
-
-  window->setIdentifier(str("renamed").get());  // no longer served: records nothing
-  window->setFrame({{0, 0}, {1000, 900}}, true);
-  EXPECT_EQ(record(), (CGSize{620, 610}));
-}
-
-TEST_F(ComposeTest, TheDelegateServesItsIdentifierInAnyCanonicallyEquivalentSpelling) {
-  configure("caf\xC3\xA9");                          // precomposed
   window->setIdentifier(str("cafe\xCC\x81").get());  // decomposed: the same identifier
   window->setFrame({{0, 0}, {610, 600}}, true);
   EXPECT_EQ(record(), (CGSize{610, 600}));
-  window->setIdentifier(str("CAFE\xCC\x81").get());  // case counts
-  window->setFrame({{0, 0}, {620, 610}}, true);
-  EXPECT_EQ(record(), (CGSize{610, 600}));
+  other->setFrame({{0, 0}, {620, 610}}, true);
+  EXPECT_EQ(record(), (CGSize{620, 610}));           // one record per key: the last write wins
+  window->setIdentifier(str("CAFE\xCC\x81").get());  // case counts: no longer served
+  window->setFrame({{0, 0}, {1000, 900}}, true);
+  EXPECT_EQ(record(), (CGSize{620, 610}));
 
   window->setIdentifier(str("cafe\xCC\x81").get());  // closing asks the host
   clickClose(window.get());

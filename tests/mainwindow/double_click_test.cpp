@@ -128,18 +128,5 @@ TEST_F(DoubleClickTest, ButtonsControlsTheContentAndFullScreenKeepTheirOwn) {
   EXPECT_EQ(outcome(window.get(), strip(*window)), "unchanged");
 }
 
-TEST_F(DoubleClickTest, TheStripDragsTheWindowButNotFromAButtonOrAnOpaqueView) {
-  drag(window.get(), strip(*window), {30, -20});
-  EXPECT_EQ(window->frame().origin, (CGPoint{130, 80}));
-  Class* opaque = hostClass("DoubleClickOpaqueBanner", View::runtimeClass());
-  addMethod(opaque, "isOpaque", [](View*) { return true; });
-  auto banner = View::withFrame(opaque, {{500, 560}, {200, 40}});
-  window->contentView()->addSubview(banner.get());
-  for (View* view : {window->standardWindowButton(NSWindowCloseButton), banner.get()}) {
-    drag(window.get(), centreOf(view), {30, -20});
-    EXPECT_EQ(window->frame().origin, (CGPoint{130, 80})) << view->isa()->name();
-  }
-}
-
 }  // namespace
 }  // namespace tovik

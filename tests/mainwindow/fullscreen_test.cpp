@@ -1,5 +1,6 @@
-// Main windows that come and go: a freed window's storage is released though
-// weak references remain, and the observed set and the centre stay bounded.
+// Main windows that come and go: each is observed afresh, a freed window's
+// storage is released though weak references remain, and the observed set and
+// the centre stay bounded.
 #include <gtest/gtest.h>
 
 #include <algorithm>
@@ -55,6 +56,8 @@ TEST_F(FullscreenObservationTest, FreedWindowsGoAndTheObservedSetAndCentreStayBo
     gWatched = window.get();
     gWatchedFreed = false;
     window->toggleFullScreen(nullptr);
+    // Observed afresh, though commonly at a freed window's address.
+    ASSERT_FALSE(window->toolbar()->isVisible());
     window->close();
     window.reset();
     // The set's weak reference remains, yet the window's block is given back.

@@ -54,6 +54,7 @@ TEST_F(LookupTest, TheKeyPanelIsChosenOverTheMainWindowElseTheMainWindow) {
   auto panel = Panel::create(kFrame);
   overlay->orderFront(nullptr);
   viewer->makeKeyAndOrderFront(nullptr);
+  ASSERT_EQ(app->keyWindow(), nullptr);
   panel->makeKeyAndOrderFront(nullptr);
   ASSERT_EQ(app->mainWindow(), viewer.get());
   EXPECT_EQ(configure("lookup.key"), panel.get());

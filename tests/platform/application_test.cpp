@@ -136,27 +136,5 @@ TEST_F(ApplicationTest, AnInactiveApplicationHasNeitherKeyNorMainAndGetsBothBack
   EXPECT_EQ(app->mainWindow(), document.get());
 }
 
-TEST_F(ApplicationTest, AHostWindowClassThatRefusesKeyCanStillBeMain) {
-  static Class* const viewer = [] {
-    Class* c = objc_allocateClassPair(Window::runtimeClass(), "ApplicationTestViewerWindow");
-    addMethod(c, "canBecomeKeyWindow", [](Window*) { return false; });
-    objc_registerClassPair(c);
-    return c;
-  }();
-  auto window = as<Window>(class_createInstance(viewer));
-  send<Ref<Object>>(window.get(), "initWithContentRect:styleMask:", kFrame, kStandardWindowStyle);
-  named(window, "viewer");
-  auto panel = named(Panel::create(kFrame), "panel");
-
-  window->makeKeyAndOrderFront(nullptr);
-  EXPECT_EQ(app->keyWindow(), nullptr);
-  EXPECT_EQ(app->mainWindow(), window.get());
-  EXPECT_EQ(take(), (Lines{"DidBecomeMain viewer"}));
-  panel->makeKeyAndOrderFront(nullptr);
-  panel->close();
-  EXPECT_EQ(app->mainWindow(), window.get());
-  EXPECT_EQ(take(), (Lines{"DidBecomeKey panel", "DidResignKey panel"}));
-}
-
 }  // namespace
 }  // namespace tovik

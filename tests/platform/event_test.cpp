@@ -104,10 +104,6 @@ TEST_F(GestureTest, DragsMoveTheWindowFromItsTitlebarOrAMovableBackgroundOnly) {
   window->setMovableByWindowBackground(false);
   drag(window.get(), {400, 300}, {10, 10});
   EXPECT_EQ(origin(), (CGPoint{140, 90}));
-
-  window->toggleFullScreen(nullptr);
-  drag(window.get(), {400, metrics::kScreenFrame.size.height - 10}, {30, -20});
-  EXPECT_EQ(window->frame(), metrics::kScreenFrame);
 }
 
 TEST_F(GestureTest, LocalMonitorsSeePressesFirstAndMaySwallowThem) {

@@ -2,46 +2,42 @@
 
 #include <gtest/gtest.h>
 
+#include <numeric>
 #include <thread>
 #include <vector>
 
 namespace tovik {
 namespace {
 
-TEST(MainQueue, RunsInOrderNeverInlineAndAtDeadlines) {
-  ManualClock clock;
-  MainQueue& q = MainQueue::main();
-  q.useClock(&clock);
-  std::vector<int> order;
-  q.asyncAfter(q.now() + seconds(0.5), [&] { order.push_back(3); });
-  q.async([&] { order.push_back(1); });
-  q.async([&] {
-    order.push_back(2);
-    q.async([&] { order.push_back(4); });
-  });
-  EXPECT_TRUE(order.empty());
-  q.runUntilIdle();
-  EXPECT_EQ(order, (std::vector<int>{1, 2, 4}));
-  q.runFor(seconds(0.5) - Duration(1));
-  EXPECT_EQ(order.size(), 3U);
-  q.runFor(Duration(1));
-  EXPECT_EQ(order, (std::vector<int>{1, 2, 4, 3}));
-  q.useClock(nullptr);
-}
-
-TEST(MainQueue, ADelayedItemRunsWithTheClockAtItsDeadline) {
+TEST(MainQueue, RunsInOrderNeverInlineAndDelayedItemsAtTheirDeadlines) {
   ManualClock clock;
   MainQueue& q = MainQueue::main();
   q.useClock(&clock);
   const DispatchTime start = q.now();
-  std::vector<Duration> seen;
-  for (const double delay : {0.1, 0.5, 1.0}) {
-    q.asyncAfter(start + seconds(delay), [&] { seen.push_back(q.now().sinceStart); });
+  std::vector<int> order;
+  std::vector<Duration> ranAt;
+  for (const int tenths : {10, 1, 5}) {
+    q.asyncAfter(start + seconds(tenths / 10.0), [&, tenths] {
+      order.push_back(tenths);
+      ranAt.push_back(q.now().sinceStart);
+    });
   }
-  q.runFor(seconds(2));
-  EXPECT_EQ(seen, (std::vector<Duration>{(start + seconds(0.1)).sinceStart,
-                                         (start + seconds(0.5)).sinceStart,
-                                         (start + seconds(1.0)).sinceStart}));
+  q.async([&] { order.push_back(-1); });
+  q.async([&] {
+    order.push_back(-2);
+    q.async([&] { order.push_back(-3); });
+  });
+  EXPECT_TRUE(order.empty());
+  q.runUntilIdle();
+  EXPECT_EQ(order, (std::vector<int>{-1, -2, -3}));
+  q.runFor(seconds(0.1) - Duration(1));
+  EXPECT_EQ(order.size(), 3U);  // not a moment before its deadline
+  q.runFor(seconds(2) - seconds(0.1) + Duration(1));
+  EXPECT_EQ(order, (std::vector<int>{-1, -2, -3, 1, 5, 10}));
+  // Each with the clock at its deadline.
+  EXPECT_EQ(ranAt, (std::vector<Duration>{(start + seconds(0.1)).sinceStart,
+                                          (start + seconds(0.5)).sinceStart,
+                                          (start + seconds(1.0)).sinceStart}));
   EXPECT_EQ(q.now(), start + seconds(2));
   q.useClock(nullptr);
 }
@@ -54,8 +50,9 @@ TEST(MainQueue, ItemsFromAnotherThreadKeepTheirOrder) {
   });
   t.join();
   q.runUntilIdle();
-  ASSERT_EQ(seen.size(), 100U);
-  for (int i = 0; i < 100; ++i) EXPECT_EQ(seen[static_cast<std::size_t>(i)], i);
+  std::vector<int> expected(100);
+  std::iota(expected.begin(), expected.end(), 0);
+  EXPECT_EQ(seen, expected);
 }
 
 }  // namespace

@@ -20,46 +20,30 @@ struct EncodingCase {
 // Worked out by hand from RFC 3986: a query keeps the unreserved characters
 // (ALPHA DIGIT "-._~"), the sub-delims ("!$&'()*+,;="), ':', '@', '/' and
 // '?'; every other byte of the UTF-8 form is "%" and two upper-case hex digits.
-const std::vector<EncodingCase>& encodingTable() {
-  static const std::vector<EncodingCase> table = {
-      {"", ""},
-      {"com.example.Mail-2", "com.example.Mail-2"},
-      {"a b", "a%20b"},
-      {"a&b=c", "a&b=c"},
-      {"-._~", "-._~"},
-      {"!$&'()*+,;=", "!$&'()*+,;="},
-      {":@/?", ":@/?"},
-      {"#", "%23"},
-      {"%", "%25"},
-      {"%20", "%2520"},
-      {"[::1]", "%5B::1%5D"},
-      {"\t\n\r", "%09%0A%0D"},
-      {"\x7F", "%7F"},
-      {"a\0b"s, "a%00b"},
-      // Every printable ASCII character, in order.
-      {" !\"#$%&'()*+,-./0123456789:;<=>?@ABCDEFGHIJKLMNOPQRSTUVWXYZ[\\]^_`"
-       "abcdefghijklmnopqrstuvwxyz{|}~",
-       "%20!%22%23$%25&'()*+,-./0123456789:;%3C=%3E?@ABCDEFGHIJKLMNOPQRSTUVWXYZ%5B%5C%5D%5E_%60"
-       "abcdefghijklmnopqrstuvwxyz%7B%7C%7D~"},
-      // U+00E9 (C3 A9), precomposed and as e + U+0301 (CC 81): not normalised.
-      {"Caf\xC3\xA9", "Caf%C3%A9"},
-      {"Cafe\xCC\x81", "Cafe%CC%81"},
-      // U+65E5 U+672C (E6 97 A5, E6 9C AC), U+1F600 (F0 9F 98 80).
-      {"\xE6\x97\xA5\xE6\x9C\xAC", "%E6%97%A5%E6%9C%AC"},
-      {"\xF0\x9F\x98\x80", "%F0%9F%98%80"},
-      // Not valid UTF-8: a stray byte, a cut-off sequence, an overlong form,
-      // an encoded surrogate.
-      {"com.example.\xFF", std::nullopt},
-      {"caf\xC3", std::nullopt},
-      {"\xC0\xAF", std::nullopt},
-      {"\xED\xA0\x80", std::nullopt},
-  };
-  return table;
-}
+const std::vector<EncodingCase> kEncodings = {
+    {"", ""},
+    {"\t\n\r\x7F", "%09%0A%0D%7F"},
+    {"a\0b"s, "a%00b"},
+    // Every printable ASCII character, in order.
+    {" !\"#$%&'()*+,-./0123456789:;<=>?@ABCDEFGHIJKLMNOPQRSTUVWXYZ[\\]^_`"
+     "abcdefghijklmnopqrstuvwxyz{|}~",
+     "%20!%22%23$%25&'()*+,-./0123456789:;%3C=%3E?@ABCDEFGHIJKLMNOPQRSTUVWXYZ%5B%5C%5D%5E_%60"
+     "abcdefghijklmnopqrstuvwxyz%7B%7C%7D~"},
+    // U+00E9 (C3 A9), precomposed and as e + U+0301 (CC 81): not normalised;
+    // U+65E5 (E6 97 A5) and U+1F600 (F0 9F 98 80).
+    {"Caf\xC3\xA9 Cafe\xCC\x81", "Caf%C3%A9%20Cafe%CC%81"},
+    {"\xE6\x97\xA5\xF0\x9F\x98\x80", "%E6%97%A5%F0%9F%98%80"},
+    // Not valid UTF-8: a stray byte, a cut-off sequence, an overlong form,
+    // an encoded surrogate.
+    {"com.example.\xFF", std::nullopt},
+    {"caf\xC3", std::nullopt},
+    {"\xC0\xAF", std::nullopt},
+    {"\xED\xA0\x80", std::nullopt},
+};
 
 TEST(PercentEncoding, QueryAllowedSetAgainstHandWorkedCases) {
   CharacterSet* query = CharacterSet::URLQueryAllowedCharacterSet();
-  for (const EncodingCase& c : encodingTable()) {
+  for (const EncodingCase& c : kEncodings) {
     auto text = str(c.text);
     Ref<String> out = stringByAddingPercentEncodingWithAllowedCharacters(text.get(), query);
     if (!c.encoded.has_value()) {
@@ -78,7 +62,6 @@ TEST(PercentEncoding, QueryAllowedSetAgainstHandWorkedCases) {
 
 TEST(PercentEncoding, SetMembershipNullArgumentsAndUnchangedText) {
   CharacterSet* query = CharacterSet::URLQueryAllowedCharacterSet();
-  EXPECT_EQ(query, CharacterSet::URLQueryAllowedCharacterSet());  // one set
   EXPECT_TRUE(query->characterIsMember(U'~'));
   EXPECT_FALSE(query->characterIsMember(U'#'));
   EXPECT_FALSE(query->characterIsMember(U'\u00E9'));  // no member outside ASCII

@@ -7,7 +7,6 @@
 #include "platform/main_queue.h"
 #include "platform/window.h"
 #include "plugin/plugin_class.h"
-#include "plugin/static_state.h"
 
 namespace tovik {
 namespace {
@@ -95,23 +94,6 @@ TEST_F(PluginTest, NoWindowsAndNullArgumentsDoNothing) {
   configure("nothing-there");
   EXPECT_EQ(MainQueue::main().runUntilIdle(), 1U);
   EXPECT_TRUE(Application::shared()->windows().empty());
-}
-
-}  // namespace
-}  // namespace tovik
-
-namespace tovik {
-namespace {
-
-TEST(StaticState, FirstUseFromSeveralThreadsMakesOneContainer) {
-  std::vector<const void*> seen(8);
-  std::vector<std::thread> threads;
-  threads.reserve(seen.size());
-  for (std::size_t i = 0; i < seen.size(); ++i) {
-    threads.emplace_back([&, i] { seen[i] = &configuredMainWindowIdentifiers(); });
-  }
-  for (auto& t : threads) t.join();
-  for (const void* p : seen) EXPECT_EQ(p, seen.front());
 }
 
 }  // namespace

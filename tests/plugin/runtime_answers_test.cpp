@@ -10,6 +10,7 @@
 #include "platform/main_queue.h"
 #include "platform/window.h"
 #include "platform/workspace.h"
+#include "tests/support/gestures.h"
 #include "tests/support/plugin_host_test.h"
 
 namespace tovik {
@@ -17,11 +18,7 @@ namespace {
 
 constexpr CGRect kFrame{{0, 0}, {800, 600}};
 
-Class* subclass(Class* superclass, std::string_view name) {
-  Class* cls = objc_allocateClassPair(superclass, name);
-  objc_registerClassPair(cls);
-  return cls;
-}
+using gestures::hostClass;
 
 Ref<Window> windowOf(Class* cls) {
   Ref<Window> window = as<Window>(class_createInstance(cls));
@@ -53,9 +50,9 @@ TEST_F(RuntimeAnswersTest, AWindowSubclassesIdentifierAndVisibilityAreWhatTheLoo
 
   // A window that claims to be off screen, and one that names itself
   // (with a new string at each call, which the caller borrows).
-  Class* offScreen = subclass(Window::runtimeClass(), "HostOffScreenWindow");
+  Class* offScreen = hostClass("HostOffScreenWindow", Window::runtimeClass());
   addMethod(offScreen, "isVisible", [](Window*) { return false; });
-  Class* named = subclass(Window::runtimeClass(), "HostNamedWindow");
+  Class* named = hostClass("HostNamedWindow", Window::runtimeClass());
   addMethod(named, "identifier", [](Window*) { return str("main"); });
 
   auto claimsHidden = windowOf(offScreen);
@@ -106,9 +103,9 @@ TEST_F(RuntimeAnswersTest, AViewsOwnIsDescendantOfAndIsEqualDecideWhichStripClic
 
   // Two host badges in the strip, left of the buttons' row: one counts
   // itself inside whatever it is asked about, the other equal to anything.
-  Class* inside = subclass(View::runtimeClass(), "HostInsideBadge");
+  Class* inside = hostClass("HostInsideBadge", View::runtimeClass());
   addMethod(inside, "isDescendantOf:", [](View*, View* other) { return other != nullptr; });
-  Class* equal = subclass(View::runtimeClass(), "HostEqualBadge");
+  Class* equal = hostClass("HostEqualBadge", View::runtimeClass());
   addMethod(equal, "isEqual:", [](View*, Object* other) { return other != nullptr; });
   auto insideBadge = View::withFrame(inside, {{300, 2}, {20, 20}});
   auto equalBadge = View::withFrame(equal, {{340, 2}, {20, 20}});

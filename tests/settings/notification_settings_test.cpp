@@ -3,8 +3,8 @@
 #include <gtest/gtest.h>
 
 #include <algorithm>
-#include <atomic>
 #include <functional>
+#include <optional>
 #include <string>
 #include <thread>
 #include <vector>
@@ -18,6 +18,7 @@ namespace {
 
 using namespace std::string_literals;
 using Request = Workspace::OpenRequest;
+using Requests = std::vector<Request>;
 
 const std::string kAppPage =
     "x-apple.systempreferences:com.apple.Notifications-Settings.extension?id=";
@@ -33,164 +34,90 @@ class NotificationSettings : public ::testing::Test {
   }
   void TearDown() override { workspace->reset(); }
 
-  void openFor(String* identifier) {
-    send<void>(plugin.get(), "openNotificationSettingsForBundleIdentifier:", identifier);
+  void openFor(const std::optional<std::string>& identifier) {
+    send<void>(plugin.get(), "openNotificationSettingsForBundleIdentifier:",
+               identifier ? str(*identifier).get() : nullptr);
   }
-  void openFor(const std::string& identifier) { openFor(str(identifier).get()); }
-
-  // A host-registered settings handler: refuses what `refuse` names, hands
-  // the rest to the system settings application, and counts what it is asked.
-  void refuse(std::function<bool(const std::string&)> refuseURL) {
+  // A host-registered settings handler: refuses the URLs `refused` names and
+  // hands the rest to the system settings application.
+  void refuse(std::function<bool(const std::string&)> refused) {
     Ref<URLSchemeHandler> system = SystemSettings::application();
     workspace->setHandlerForURLScheme(
         SystemSettings::kURLScheme,
-        makeBlock<bool(URL*)>([this, system, refuseURL = std::move(refuseURL)](URL* url) {
-          ++asked;
-          return !refuseURL(url->absoluteString()->utf8()) && (*system)(url);
+        makeBlock<bool(URL*)>([system, refused = std::move(refused)](URL* url) {
+          return !refused(url->absoluteString()->utf8()) && (*system)(url);
         }));
-  }
-  void refuseTheAppPage() {
-    refuse([](const std::string& url) { return url.find('?') != std::string::npos; });
-  }
-  void refuseTheNewPane() {
-    refuse([](const std::string& url) { return url.starts_with(kNotifications); });
-  }
-  void refuseEverything() {
-    refuse([](const std::string&) { return true; });
   }
 
   Workspace* workspace = Workspace::sharedWorkspace();
   Ref<Object> plugin;
-  std::atomic<int> asked{0};
 };
 
-TEST_F(NotificationSettings, TheIdentifierIsQueryEncodedIntoTheFirstCandidate) {
-  struct Case {
-    std::string identifier;
-    std::string idValue;  // worked out by hand
-  };
-  const std::vector<Case> cases = {
-      {"com.example.Mail-2", "com.example.Mail-2"},  // letters, digits, dots, hyphens: unchanged
-      {"com.example.My App", "com.example.My%20App"},
-      {"com.example.Caf\xC3\xA9", "com.example.Caf%C3%A9"},
-      {"\xE6\x97\xA5\xE6\x9C\xAC.app", "%E6%97%A5%E6%9C%AC.app"},
-      {"a&b=c", "a&b=c"},  // '&' and '=' stay: the query set allows them
-      {"x#y%z", "x%23y%25z"},
-      {"id?x:y@z/w", "id?x:y@z/w"},
-      {"a\0b"s, "a%00b"},
-  };
-  for (const Case& c : cases) {
+TEST_F(NotificationSettings, TheIdentifierIsQueryEncodedIntoTheAppPage) {
+  for (const auto& [identifier, idValue] : std::vector<std::pair<std::string, std::string>>{
+           {"com.example.My App", "com.example.My%20App"},  // worked out by hand
+           {"a&b=c?x:y@z/w", "a&b=c?x:y@z/w"},              // the query set keeps these
+           {"x#y%z", "x%23y%25z"},
+           {"a\0b"s, "a%00b"},
+           {"", ""},
+       }) {
     workspace->reset();
-    openFor(c.identifier);
-    EXPECT_EQ(workspace->openRequests(), (std::vector<Request>{{kAppPage + c.idValue, true}}))
-        << c.identifier;
+    openFor(identifier);
+    EXPECT_EQ(workspace->openRequests(), (Requests{{kAppPage + idValue, true}})) << identifier;
   }
 }
 
-TEST_F(NotificationSettings, EmptyOrAbsentIdentifierStillTriesTheAppPageFirst) {
-  openFor("");
-  openFor(static_cast<String*>(nullptr));
-  EXPECT_EQ(workspace->openRequests(), (std::vector<Request>{{kAppPage, true}, {kAppPage, true}}));
-
-  workspace->reset();
-  refuseEverything();
-  openFor(static_cast<String*>(nullptr));
-  EXPECT_EQ(workspace->openRequests(), (std::vector<Request>{
-                                           {kAppPage, false},
-                                           {kNotifications, false},
-                                           {kOlderPane, false},
-                                       }));
-}
-
-TEST_F(NotificationSettings, StopsAtTheFirstCandidateThatOpens) {
+TEST_F(NotificationSettings, EachCandidateIsTriedInTurnUntilOneOpens) {
   const std::string page = kAppPage + "com.example.mail";
-  openFor("com.example.mail");  // the system settings application knows the pane
-  EXPECT_EQ(workspace->openRequests(), (std::vector<Request>{{page, true}}));
-
-  workspace->reset();
-  refuseTheAppPage();  // fails once
-  openFor("com.example.mail");
-  EXPECT_EQ(workspace->openRequests(),
-            (std::vector<Request>{{page, false}, {kNotifications, true}}));
-  EXPECT_EQ(asked, 2);
-
-  workspace->reset();
-  asked = 0;
-  refuseTheNewPane();  // fails twice
-  openFor("com.example.mail");
-  EXPECT_EQ(workspace->openRequests(),
-            (std::vector<Request>{{page, false}, {kNotifications, false}, {kOlderPane, true}}));
-  EXPECT_EQ(asked, 3);
-
-  workspace->reset();
-  asked = 0;
-  refuseEverything();  // all three fail: nothing more happens
-  openFor("com.example.mail");
-  EXPECT_EQ(workspace->openRequests(),
-            (std::vector<Request>{{page, false}, {kNotifications, false}, {kOlderPane, false}}));
-  EXPECT_EQ(asked, 3);
-
-  workspace->reset();
-  workspace->removeHandlerForURLScheme(SystemSettings::kURLScheme);  // no settings application
-  openFor("com.example.mail");
-  EXPECT_EQ(workspace->openRequests(),
-            (std::vector<Request>{{page, false}, {kNotifications, false}, {kOlderPane, false}}));
+  const auto appPage = [](const std::string& url) { return url.find('?') != std::string::npos; };
+  const auto newPane = [](const std::string& url) { return url.starts_with(kNotifications); };
+  const auto everything = [](const std::string&) { return true; };
+  struct Case {
+    std::optional<std::string> identifier;  // none: absent, read as the empty string
+    std::function<bool(const std::string&)> refused;
+    Requests expected;
+  };
+  for (const Case& c : std::vector<Case>{
+           {"com.example.mail", appPage, {{page, false}, {kNotifications, true}}},
+           {"com.example.mail",
+            newPane,
+            {{page, false}, {kNotifications, false}, {kOlderPane, true}}},
+           {std::nullopt,
+            everything,
+            {{kAppPage, false}, {kNotifications, false}, {kOlderPane, false}}},
+           // Not UTF-8: the encoding yields none, and the identifier unencoded
+           // makes no valid URL, so the app page is skipped.
+           {"com.example.\xFF", newPane, {{kNotifications, false}, {kOlderPane, true}}},
+       }) {
+    workspace->reset();
+    refuse(c.refused);
+    openFor(c.identifier);
+    EXPECT_EQ(workspace->openRequests(), c.expected) << c.identifier.value_or("(absent)");
+  }
 }
 
-TEST_F(NotificationSettings, AnIdentifierThatIsNotUTF8SkipsTheAppPage) {
-  // The encoding yields none, so the identifier goes in unencoded, and a
-  // URL with a raw 0xFF byte is not a valid URL: the first candidate is skipped.
-  openFor("com.example.\xFF");
-  EXPECT_EQ(workspace->openRequests(), (std::vector<Request>{{kNotifications, true}}));
-
-  workspace->reset();
-  refuseTheNewPane();
-  openFor("com.example.\xC3");
-  EXPECT_EQ(workspace->openRequests(),
-            (std::vector<Request>{{kNotifications, false}, {kOlderPane, true}}));
-  EXPECT_EQ(asked, 2);
-}
-
-TEST_F(NotificationSettings, RunsAtOnceOnTheCallersThread) {
-  std::thread([&] { openFor("com.example.elsewhere"); }).join();
-  EXPECT_EQ(workspace->openRequests(),
-            (std::vector<Request>{{kAppPage + "com.example.elsewhere", true}}));
-  EXPECT_EQ(MainQueue::main().pendingCount(), 0U);  // nothing hopped
-}
-
-TEST_F(NotificationSettings, CallsFromSeveralThreadsAtOnce) {
-  // Odd threads' app pages are refused, so each of their calls falls back once.
-  refuse([](const std::string& url) {
-    return url.find("?id=com.example.refused.") != std::string::npos;
-  });
+TEST_F(NotificationSettings, RunsAtOnceOnEachCallersThreadSeveralAtOnce) {
   constexpr int kThreads = 6;
   constexpr int kCalls = 40;
+  const auto identifier = [](int t, int i, const std::string& space) {
+    return "t" + std::to_string(t) + space + std::to_string(i);
+  };
   std::vector<std::thread> threads;
   threads.reserve(kThreads);
+  Requests expected;
   for (int t = 0; t < kThreads; ++t) {
     threads.emplace_back([&, t] {
-      const std::string prefix = t % 2 == 1 ? "com.example.refused." : "com.example.ok.";
-      for (int i = 0; i < kCalls; ++i) {
-        openFor(prefix + "t" + std::to_string(t) + " c" + std::to_string(i));
-      }
+      for (int i = 0; i < kCalls; ++i) openFor(identifier(t, i, " "));
     });
+    for (int i = 0; i < kCalls; ++i) expected.push_back({kAppPage + identifier(t, i, "%20"), true});
   }
   for (auto& thread : threads) thread.join();
-
-  const std::vector<Request> requests = workspace->openRequests();
-  const int refusedCalls = (kThreads / 2) * kCalls;
-  ASSERT_EQ(requests.size(), static_cast<std::size_t>(kThreads * kCalls + refusedCalls));
-  for (int t = 0; t < kThreads; ++t) {
-    const std::string prefix = t % 2 == 1 ? "com.example.refused." : "com.example.ok.";
-    for (int i = 0; i < kCalls; ++i) {
-      const std::string page =
-          kAppPage + prefix + "t" + std::to_string(t) + "%20c" + std::to_string(i);
-      EXPECT_EQ(std::count(requests.begin(), requests.end(), Request{page, t % 2 == 0}), 1) << page;
-    }
-  }
-  EXPECT_EQ(std::count(requests.begin(), requests.end(), Request{kNotifications, true}),
-            refusedCalls);
-  EXPECT_EQ(asked, kThreads * kCalls + refusedCalls);
+  EXPECT_EQ(MainQueue::main().pendingCount(), 0U);  // nothing hopped to the main queue
+  Requests requests = workspace->openRequests();
+  const auto byURL = [](const Request& a, const Request& b) { return a.url < b.url; };
+  std::sort(requests.begin(), requests.end(), byURL);
+  std::sort(expected.begin(), expected.end(), byURL);
+  EXPECT_EQ(requests, expected);
 }
 
 }  // namespace

@@ -45,7 +45,8 @@ inline CGPoint centreOf(View* view) {
                                   nullptr);
 }
 
-inline Class* hostClass(const char* name, Class* superclass) {
+// A host's class, made once per process.
+inline Class* hostClass(const char* name, Class* superclass = View::runtimeClass()) {
   if (Class* existing = objc_getClass(name)) return existing;
   Class* cls = objc_allocateClassPair(superclass, name);
   objc_registerClassPair(cls);

@@ -30,23 +30,20 @@ void setHandler(Object* plugin, BlockBase* handler) {
   send<void>(plugin, "setUpdateReadyHandler:", handler);
 }
 
-TEST(UpdateHandshake, NothingBeforeTheUpdaterStartsOrAnUpdateIsReady) {
-  auto plugin = newPlugin();
-  send<void>(plugin.get(), "checkForUpdates");  // no controller yet: nothing
-  EXPECT_EQ(UpdaterController::instancesCreated(), 0U);
-  HandlerLog log;
-  auto handler = log.block("early");
-  setHandler(plugin.get(), handler.get());
-  send<void>(plugin.get(), "installPendingUpdate");
-  MainQueue::main().runUntilIdle();
-  EXPECT_TRUE(log.calls.empty());
-  setHandler(plugin.get(), static_cast<BlockBase*>(nullptr));  // stop listening
-  MainQueue::main().runUntilIdle();
-}
-
-TEST(UpdateHandshake, ConcurrentStartsMakeOneControllerWithTheFirstDelegate) {
+TEST(UpdateHandshake, NothingBeforeTheUpdaterStartsAndConcurrentStartsMakeOneController) {
   auto first = newPlugin();
   auto second = newPlugin();
+  HandlerLog log;
+  auto handler = log.block("early");
+  send<void>(first.get(), "checkForUpdates");  // no controller yet: nothing
+  setHandler(first.get(), handler.get());
+  send<void>(first.get(), "installPendingUpdate");  // no update ready: nothing
+  MainQueue::main().runUntilIdle();
+  EXPECT_TRUE(log.calls.empty());
+  EXPECT_EQ(UpdaterController::instancesCreated(), 0U);
+  setHandler(first.get(), static_cast<BlockBase*>(nullptr));  // stop listening
+  MainQueue::main().runUntilIdle();
+
   std::vector<std::thread> threads;
   threads.reserve(8);
   for (int i = 0; i < 8; ++i) {
@@ -68,23 +65,14 @@ TEST(UpdateHandshake, ConcurrentStartsMakeOneControllerWithTheFirstDelegate) {
   EXPECT_TRUE(delegate == first.get() || delegate == second.get());
 }
 
-class Handshake : public ::testing::Test {
- protected:
-  void SetUp() override {
-    plugin = newPlugin();
-    // The updater the plug-in started: its delegate answers the notice.
-    controllerUpdater = make<Updater>();
-  }
-  // Plays the framework: asks the plug-in object as the updater's delegate.
-  bool notice(Object* item, const Ref<Block<void()>>& install) {
+TEST(UpdateHandshake, AnsweredAtOnceRecordedAfterTheHopAnnouncedToEachHandler) {
+  auto plugin = newPlugin();
+  // Plays the framework: asks the plug-in object as its updater's delegate.
+  const auto controllerUpdater = make<Updater>();
+  const auto notice = [&](Object* item, const Ref<Block<void()>>& install) {
     return send<bool>(plugin.get(), "updater:willInstallUpdateOnQuit:immediateInstallationBlock:",
                       controllerUpdater.get(), item, install.get());
-  }
-  Ref<Object> plugin;
-  Ref<Updater> controllerUpdater;
-};
-
-TEST_F(Handshake, AnsweredAtOnceRecordedAfterTheHopAnnouncedToEachHandler) {
+  };
   HandlerLog log;
   auto before = log.block("before");
   setHandler(plugin.get(), before.get());
