@@ -1,0 +1,106 @@
+// The main window's chrome over a real window: the unified toolbar that a
+// real NSToolbar fills by asking its delegate, the delayed refreshes on the
+// real run loop, and the full-screen handler driven by notifications posted
+// through the real NSNotificationCenter. The plug-in object's part is
+// played by a stand-in that answers as the plug-in's class does.
+#import <AppKit/AppKit.h>
+#include <gtest/gtest.h>
+
+#include "mainwindow/fullscreen.h"
+#include "mainwindow/titlebar.h"
+#include "plugin/static_state.h"
+#include "tests/appkit/support.h"
+
+@interface TovikTestPluginStandIn : NSObject
+@end
+
+@implementation TovikTestPluginStandIn
+- (NSArray*)toolbarDefaultItemIdentifiers:(NSToolbar*)toolbar {
+  (void)toolbar;
+  return [reinterpret_cast<NSArray*>(tovik::unifiedToolbarItemIdentifiers().release()) autorelease];
+}
+- (NSArray*)toolbarAllowedItemIdentifiers:(NSToolbar*)toolbar {
+  return [self toolbarDefaultItemIdentifiers:toolbar];
+}
+- (NSToolbarItem*)toolbar:(NSToolbar*)toolbar
+        itemForItemIdentifier:(NSString*)identifier
+    willBeInsertedIntoToolbar:(BOOL)flag {
+  (void)toolbar;
+  (void)flag;
+  return [reinterpret_cast<NSToolbarItem*>(
+      tovik::unifiedToolbarItem(reinterpret_cast<tovik::Object*>(identifier)).release())
+      autorelease];
+}
+- (void)mainWindowFullscreenStateDidChange:(NSNotification*)notification {
+  tovik::mainWindowFullscreenStateDidChange(reinterpret_cast<tovik::Object*>(notification));
+}
+@end
+
+namespace {
+
+using appkit_test::eventsUntil;
+using appkit_test::makeWindow;
+
+tovik::Window* ours(NSWindow* window) { return reinterpret_cast<tovik::Window*>(window); }
+
+bool hasUnifiedToolbar(NSWindow* window) {
+  return [[[window toolbar] identifier] isEqualToString:@"com.tarnwell.tovik.unified-titlebar"];
+}
+
+TEST(MainWindowChrome, TheUnifiedToolbarIsFilledByItsDelegateAndKeptAcrossFullScreen) {
+  @autoreleasepool {
+    TovikTestPluginStandIn* plugin = [[[TovikTestPluginStandIn alloc] init] autorelease];
+    NSWindow* window = makeWindow(appkit_test::taggedWindowClass());
+    NSWindow* other = makeWindow([NSWindow class]);
+    [window makeKeyAndOrderFront:nil];
+    [other orderFront:nil];
+    ASSERT_TRUE(eventsUntil(^{
+      return (BOOL)([window isVisible] && [other isVisible]);
+    }));
+
+    tovik::configureMainWindowTitlebar(reinterpret_cast<tovik::String*>(@"main"),
+                                       reinterpret_cast<tovik::Object*>(plugin));
+    ASSERT_TRUE(hasUnifiedToolbar(window));
+    EXPECT_FALSE(hasUnifiedToolbar(other));
+    NSToolbar* toolbar = [window toolbar];
+    EXPECT_EQ([toolbar delegate], plugin);
+    EXPECT_TRUE([toolbar isVisible]);
+    EXPECT_TRUE([window isMovableByWindowBackground]);
+    ASSERT_EQ([[toolbar items] count], 1U) << "the real toolbar asked the delegate for its item";
+    EXPECT_TRUE([[[[toolbar items] objectAtIndex:0] itemIdentifier]
+        isEqualToString:@"com.tarnwell.tovik.unified-titlebar.anchor"]);
+
+    // The delayed refreshes run on the run loop: a toolbar hidden meanwhile
+    // shows again out of full screen.
+    [toolbar setVisible:NO];
+    EXPECT_TRUE(eventsUntil(^{
+      return [toolbar isVisible];
+    }));
+
+    // Each full-screen notification of the configured window brings the
+    // chrome back at once; another window's are ignored.
+    NSNotificationCenter* center = [NSNotificationCenter defaultCenter];
+    for (NSString* name in @[
+           @"NSWindowWillEnterFullScreenNotification", @"NSWindowDidEnterFullScreenNotification",
+           @"NSWindowWillExitFullScreenNotification", @"NSWindowDidExitFullScreenNotification"
+         ]) {
+      [toolbar setVisible:NO];
+      [center postNotificationName:name object:window];
+      EXPECT_TRUE([toolbar isVisible]) << [name UTF8String];
+    }
+    tovik::observeFullscreenTransitions(ours(other), reinterpret_cast<tovik::Object*>(plugin));
+    [center postNotificationName:@"NSWindowDidExitFullScreenNotification" object:other];
+    EXPECT_FALSE(hasUnifiedToolbar(other));
+
+    // GNUstep has no local event monitors: the titlebar double-click is left
+    // to the window's own titlebar there.
+    if (![NSEvent respondsToSelector:@selector(addLocalMonitorForEventsMatchingMask:handler:)]) {
+      EXPECT_EQ(tovik::titlebarDoubleClickMonitor(), nullptr);
+    }
+    tovik::configuredMainWindowIdentifiers().erase("main");
+    [window close];
+    [other close];
+  }
+}
+
+}  // namespace
