@@ -491,9 +491,9 @@ class RecordFigure final : public Figure {
                Dictionary::make({{"windowIdentifier", str("bench-compose")}}).get(),
                shouldClose_.get());
     MainQueue::main().runUntilIdle();
-    auto* delegate = as<ComposeWindowCloseDelegate>(window_->delegate());
+    auto* delegate = composeCloseDelegateOf(window_->delegate());
     if (delegate == nullptr) return "the compose window has no close delegate";
-    delegate_ = delegate->retainAs<ComposeWindowCloseDelegate>();
+    delegate_ = delegate->shared_from_this();
     notification_ =
         make<Notification>(str(NSWindowDidResizeNotification), window_->retainAs<Object>());
 
@@ -524,7 +524,7 @@ class RecordFigure final : public Figure {
     }
     return {};
   }
-  void real() { send<void>(delegate_.get(), kWindowDidResize, notification_.get()); }
+  void real() { send<void>(delegate_->object(), kWindowDidResize, notification_.get()); }
   void model() { plainDelegate_->windowDidResize(plainNotification_); }
   void tearDown() override {
     window_->close();
@@ -540,7 +540,7 @@ class RecordFigure final : public Figure {
   Ref<Object> plugin_;
   Ref<Window> window_;
   Ref<ShouldCloseBlock> shouldClose_;
-  Ref<ComposeWindowCloseDelegate> delegate_;
+  std::shared_ptr<ComposeWindowCloseDelegate> delegate_;
   Ref<Notification> notification_;
   PlainWindow plainWindow_;
   PlainNotification plainNotification_;

@@ -10,43 +10,53 @@
 
 namespace tovik {
 
-ComposeWindowCloseDelegate::ComposeWindowCloseDelegate(Class* isa, Ref<String> windowIdentifier,
-                                                       Ref<String> defaultsKey,
-                                                       CGSize minimumFrameSize,
-                                                       Ref<ShouldCloseBlock> shouldClose)
-    : Object(isa),
-      windowIdentifier_(std::move(windowIdentifier)),
-      defaultsKey_(std::move(defaultsKey)),
-      minimumFrameSize_(minimumFrameSize),
-      shouldClose_(std::move(shouldClose)) {}
+namespace {
 
-Class* ComposeWindowCloseDelegate::runtimeClass() {
+// The class of the delegates' runtime objects. A message to an object whose
+// delegate has left the registry finds none and answers as no delegate
+// would: the window may close, nothing is recorded.
+Class* delegateObjectClass() {
   static Class* const cls = [] {
-    // Made only with its five values, so the runtime cannot make one.
-    Class* c = objc_declareClass(
-        "ComposeWindowCloseDelegate", Object::runtimeClass(),
-        [](Class*) -> Ref<Object> { return nullptr; }, /*registered=*/false);
+    Class* c = objc_declareClass("ComposeWindowCloseDelegate", Object::runtimeClass(),
+                                 /*registered=*/false);
     if (Protocol* protocol = objc_getProtocol("NSWindowDelegate")) class_addProtocol(c, protocol);
-    addMethod(c, "windowShouldClose:", [](ComposeWindowCloseDelegate* self, Object* window) {
-      return self->windowShouldClose(window);
+    addMethod(c, "windowShouldClose:", [](Object* self, Object* window) {
+      ComposeWindowCloseDelegate* delegate = composeCloseDelegateOf(self);
+      return delegate == nullptr || delegate->windowShouldClose(window);
     });
-    addMethod(c, "windowDidResize:", [](ComposeWindowCloseDelegate* self, Object* notification) {
-      self->windowDidResize(notification);
+    addMethod(c, "windowDidResize:", [](Object* self, Object* notification) {
+      if (ComposeWindowCloseDelegate* delegate = composeCloseDelegateOf(self)) {
+        delegate->windowDidResize(notification);
+      }
     });
-    addMethod(c, "windowWillClose:", [](ComposeWindowCloseDelegate* self, Object* notification) {
-      self->windowWillClose(notification);
+    addMethod(c, "windowWillClose:", [](Object* self, Object* notification) {
+      if (ComposeWindowCloseDelegate* delegate = composeCloseDelegateOf(self)) {
+        delegate->windowWillClose(notification);
+      }
     });
     return c;
   }();
   return cls;
 }
 
-Ref<ComposeWindowCloseDelegate> ComposeWindowCloseDelegate::make(
-    Ref<String> windowIdentifier, Ref<String> defaultsKey, CGSize minimumFrameSize,
-    Ref<ShouldCloseBlock> shouldClose) {
-  return std::make_shared<ComposeWindowCloseDelegate>(runtimeClass(), std::move(windowIdentifier),
-                                                      std::move(defaultsKey), minimumFrameSize,
-                                                      std::move(shouldClose));
+}  // namespace
+
+ComposeWindowCloseDelegate::ComposeWindowCloseDelegate(Ref<String> windowIdentifier,
+                                                       Ref<String> defaultsKey,
+                                                       CGSize minimumFrameSize,
+                                                       Ref<ShouldCloseBlock> shouldClose)
+    : object_(send<Ref<Object>>(class_createInstance(delegateObjectClass()).get(), "init")),
+      windowIdentifier_(std::move(windowIdentifier)),
+      defaultsKey_(std::move(defaultsKey)),
+      minimumFrameSize_(minimumFrameSize),
+      shouldClose_(std::move(shouldClose)) {}
+
+ComposeWindowCloseDelegate* composeCloseDelegateOf(const Object* object) {
+  if (object == nullptr) return nullptr;
+  for (const auto& [key, delegate] : composeCloseDelegates()) {
+    if (delegate->object() == object) return delegate.get();
+  }
+  return nullptr;
 }
 
 Window* ComposeWindowCloseDelegate::servedWindow(Object* candidate) const {
@@ -63,7 +73,7 @@ bool ComposeWindowCloseDelegate::windowShouldClose(Object* window) {
   }
   // The host's block may release this delegate (by configuring the window
   // again); the answer is taken while the delegate is held.
-  const Ref<Object> keepAlive = retain();
+  const auto keepAlive = shared_from_this();
   const Ref<ShouldCloseBlock> ask = shouldClose_;
   return ask == nullptr || (*ask)();
 }
@@ -80,7 +90,7 @@ void ComposeWindowCloseDelegate::windowDidResize(Object* notification) {
 void ComposeWindowCloseDelegate::windowWillClose(Object* notification) {
   // Leaving the registry may drop the last reference to this delegate; it
   // stays alive until this callback returns.
-  const Ref<Object> keepAlive = retain();
+  const auto keepAlive = shared_from_this();
   windowDidResize(notification);
   const auto* posted = as<Notification>(notification);
   if (posted == nullptr || servedWindow(posted->object()) == nullptr) return;

@@ -14,16 +14,15 @@ double numberOr(const Dictionary& configuration, std::string_view key, double fa
 }
 }  // namespace
 
-std::unordered_map<std::string, Ref<ComposeWindowCloseDelegate>>& composeCloseDelegates() {
-  static auto* delegates = new std::unordered_map<std::string, Ref<ComposeWindowCloseDelegate>>;
+std::unordered_map<std::string, std::shared_ptr<ComposeWindowCloseDelegate>>&
+composeCloseDelegates() {
+  static auto* delegates =
+      new std::unordered_map<std::string, std::shared_ptr<ComposeWindowCloseDelegate>>;
   return *delegates;
 }
 
 void configureComposeWindow(Object* configuration, BlockBase* shouldClose) {
-  Ref<ShouldCloseBlock> block =
-      asBlock<bool()>(shouldClose) != nullptr
-          ? std::static_pointer_cast<ShouldCloseBlock>(shouldClose->retain())
-          : nullptr;
+  Ref<ShouldCloseBlock> block = retainBlock<bool()>(shouldClose);
   const auto* dictionary = as<Dictionary>(configuration);
   String* identifier =
       dictionary != nullptr ? as<String>(dictionary->objectForKey("windowIdentifier")) : nullptr;
@@ -45,11 +44,11 @@ void applyComposeConfiguration(String* identifier, String* defaultsKey, double m
   Window* window = resolveWindowWithIdentifier(identifier);
   if (window == nullptr) return;
   window->setIdentifier(identifier);
-  auto delegate = ComposeWindowCloseDelegate::make(identifier->retainAs<String>(),
-                                                   defaultsKey->retainAs<String>(),
-                                                   {minimumWidth, minimumHeight}, shouldClose);
+  auto delegate = std::make_shared<ComposeWindowCloseDelegate>(
+      identifier->retainAs<String>(), defaultsKey->retainAs<String>(),
+      CGSize{minimumWidth, minimumHeight}, shouldClose);
   composeCloseDelegates().insert_or_assign(identifierKey(*identifier), delegate);
-  window->setDelegate(delegate.get());
+  window->setDelegate(delegate->object());
 }
 
 void allowComposeWindowClose(String* identifier) {

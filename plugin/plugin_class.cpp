@@ -13,8 +13,7 @@ namespace tovik {
 namespace {
 
 Class* declarePluginClass() {
-  Class* cls = objc_declareClass("TovikMacWindowPlugin", Object::runtimeClass(),
-                                 [](Class* isa) { return std::make_shared<Object>(isa); });
+  Class* cls = objc_declareClass("TovikMacWindowPlugin", Object::runtimeClass());
   // The protocols of the delegate roles the class plays, and no others. A
   // protocol whose framework is not loaded is not found, and not adopted.
   for (const std::string_view name : {"SPUUpdaterDelegate", "NSToolbarDelegate"}) {
@@ -24,20 +23,16 @@ Class* declarePluginClass() {
   addMethod(cls, "checkForUpdates", [](Object*) { checkForUpdates(); });
   addMethod(cls, "setUpdateReadyHandler:", [](Object*, BlockBase* handler) {
     // A null or ill-typed block clears the handler.
-    Ref<UpdateReadyHandler> copied =
-        asBlock<void(String*)>(handler) != nullptr
-            ? std::static_pointer_cast<UpdateReadyHandler>(handler->retain())
-            : nullptr;
+    Ref<UpdateReadyHandler> copied = retainBlock<void(String*)>(handler);
     hopToMainQueue([copied] { setUpdateReadyHandler(copied); });
   });
   addMethod(cls, "installPendingUpdate",
             [](Object*) { hopToMainQueue([] { installPendingUpdate(); }); });
   addMethod(cls, "updater:willInstallUpdateOnQuit:immediateInstallationBlock:",
             [](Object*, Object* /*updater*/, Object* item, BlockBase* block) {
-              if (item != nullptr && asBlock<void()>(block) != nullptr) {
-                // The framework's block, kept and wrapped in an owned action.
-                auto install = makeBlock<void()>([kept = std::static_pointer_cast<InstallAction>(
-                                                      block->retain())] { (*kept)(); });
+              // The framework's block, kept until the host installs.
+              Ref<InstallAction> install = retainBlock<void()>(block);
+              if (item != nullptr && install != nullptr) {
                 hopToMainQueue(
                     [item = item->retain(), install] { recordReadyUpdate(item.get(), install); });
               }

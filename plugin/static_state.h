@@ -82,6 +82,7 @@ Ref<Object>& titlebarDoubleClickMonitor();
 // The compose windows' close delegates, by window identifier (its NFC form).
 // The registry owns them; their windows do not. Kept with the compose
 // windows' code, which alone knows the delegate's type.
-std::unordered_map<std::string, Ref<ComposeWindowCloseDelegate>>& composeCloseDelegates();
+std::unordered_map<std::string, std::shared_ptr<ComposeWindowCloseDelegate>>&
+composeCloseDelegates();
 
 }  // namespace tovik

@@ -186,6 +186,10 @@ Class* objc_declareClass(std::string_view name, Class* superclass, InstanceFacto
   return cls;
 }
 
+Class* objc_declareClass(std::string_view name, Class* superclass, bool registered) {
+  return objc_declareClass(name, superclass, InstanceFactory{nullptr}, registered);
+}
+
 Class* objc_allocateClassPair(Class* superclass, std::string_view name) {
   if (superclass == nullptr) return nullptr;
   // An instance of a class made at run time is an instance of the nearest

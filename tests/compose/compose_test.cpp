@@ -51,7 +51,7 @@ class ComposeTest : public PluginHostTest {
     w->mouseDown(w->standardWindowButton(NSWindowCloseButton)->convertPointToView({7, 7}, nullptr));
   }
   static ComposeWindowCloseDelegate* delegateOf(Window* w) {
-    return dynamic_cast<ComposeWindowCloseDelegate*>(w->delegate());
+    return composeCloseDelegateOf(w->delegate());
   }
   // The record as the file on disk holds it: {"width", "height"} as reals.
   [[nodiscard]] CGSize record(std::string_view key = kDefaultComposeSizeDefaultsKey) const {
@@ -114,7 +114,7 @@ TEST_F(ComposeTest, TheConfigurationsKeysTheirTypesAndDefaultsAndTheDelegatesPro
   auto* d = delegateOf(window.get());
   ASSERT_NE(d, nullptr);
   EXPECT_EQ(d->minimumFrameSize(), (CGSize{560, 520}));
-  EXPECT_EQ(class_copyProtocolList(object_getClass(d)),
+  EXPECT_EQ(class_copyProtocolList(object_getClass(d->object())),
             std::vector<Protocol*>{objc_getProtocol("NSWindowDelegate")});
 
   configure({{"windowIdentifier", str("compose-a")},

@@ -196,6 +196,14 @@ Block<Signature>* asBlock(Object* object) {
   return dynamic_cast<Block<Signature>*>(object);
 }
 
+// A strong reference to a block the host handed over, when it is one of this
+// signature; none otherwise.
+template <class Signature>
+Ref<Block<Signature>> retainBlock(BlockBase* block) {
+  Block<Signature>* typed = asBlock<Signature>(block);
+  return typed != nullptr ? typed->template retainAs<Block<Signature>>() : nullptr;
+}
+
 namespace detail {
 template <class R, class... A>
 struct BlockTrampoline {

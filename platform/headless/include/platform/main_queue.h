@@ -16,7 +16,6 @@
 // The main dispatch queue and its run loop.
 namespace tovik {
 
-
 // A clock that moves only when told to. Advancing it runs nothing; the queue's
 // runFor / runUntil move it through the due work in order.
 class ManualClock {

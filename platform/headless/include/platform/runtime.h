@@ -209,6 +209,9 @@ void objc_registerClassPair(Class* cls);
 // (a class private to the module that declares it).
 Class* objc_declareClass(std::string_view name, Class* superclass, InstanceFactory factory,
                          bool registered = true);
+// A class whose instances add no C++ state to their superclass's: they are
+// made as the superclass's are (as objc_allocateClassPair's are).
+Class* objc_declareClass(std::string_view name, Class* superclass, bool registered = true);
 
 Ref<Object> class_createInstance(Class* cls);
 // Inline, as a message send's lookup is: hit testing asks them per click.
