@@ -84,9 +84,34 @@ Ref<Number> Number::withDouble(double value) {
   return Ref<Number>::adopt(ours<Number>([[NSNumber alloc] initWithDouble:value]));
 }
 
+Ref<Number> Number::withInteger(std::int64_t value) {
+  return Ref<Number>::adopt(ours<Number>([[NSNumber alloc] initWithLongLong:value]));
+}
+
+Ref<Number> Number::withBool(bool value) {
+  return Ref<Number>::adopt(ours<Number>([[NSNumber alloc] initWithBool:value ? YES : NO]));
+}
+
 double Number::doubleValue() const { return [static_cast<NSNumber*>(objc(this)) doubleValue]; }
 
 bool Number::boolValue() const { return [static_cast<NSNumber*>(objc(this)) boolValue] != NO; }
+
+Class* Dictionary::runtimeClass() { return ours([NSDictionary class]); }
+
+Ref<Dictionary> Dictionary::make(const Entries& entries) {
+  NSMutableDictionary* dictionary = [[NSMutableDictionary alloc] initWithCapacity:entries.size()];
+  for (const auto& [key, value] : entries) {
+    const Ref<String> name = str(key);
+    [dictionary setObject:objc(value.get()) forKey:static_cast<NSString*>(objc(name.get()))];
+  }
+  return Ref<Dictionary>::adopt(ours<Dictionary>(dictionary));
+}
+
+Object* Dictionary::objectForKey(std::string_view key) const {
+  const Ref<String> name = str(key);
+  return ours([static_cast<NSDictionary*>(objc(this))
+      objectForKey:static_cast<NSString*>(objc(name.get()))]);
+}
 
 Class* Array::runtimeClass() { return ours([NSArray class]); }
 

@@ -42,6 +42,26 @@ Ref<Object> class_createInstance(Class* cls) {
   return Ref<Object>::adopt(ours([objcClass(cls) alloc]));
 }
 
+Class* objc_declareClass(std::string_view name, Class* superclass, bool /*registered*/) {
+  // Every class of the runtime is found by name; a private one keeps to a
+  // name of its own.
+  const std::string className(name);
+  if (::Class existing = ::objc_getClass(className.c_str())) return ours(existing);
+  ::Class cls = objc_allocateClassPair(objcClass(superclass), className.c_str(), 0);
+  if (cls == nullptr) throw PlatformError("class " + className + " cannot be made");
+  objc_registerClassPair(cls);
+  return ours(cls);
+}
+
+Protocol* objc_getProtocol(std::string_view name) {
+  return std::bit_cast<Protocol*>(::objc_getProtocol(std::string(name).c_str()));
+}
+
+bool class_addProtocol(Class* cls, Protocol* protocol) {
+  return protocol != nullptr &&
+         ::class_addProtocol(objcClass(cls), std::bit_cast<::Protocol*>(protocol)) != NO;
+}
+
 Method* class_getInstanceMethod(const Class* cls, SEL sel) {
   return std::bit_cast<Method*>(::class_getInstanceMethod(objcClass(cls), objcSelector(sel)));
 }
@@ -113,6 +133,11 @@ bool answersOwned(SEL sel) {
 }
 
 bool consumesReceiver(SEL sel) { return inFamily(sel, "init"); }
+
+const char* boolEncoding() { return @encode(BOOL); }
+const char* pointEncoding() { return @encode(NSPoint); }
+const char* sizeEncoding() { return @encode(NSSize); }
+const char* rectEncoding() { return @encode(NSRect); }
 
 void unrecognizedSelector(const Object* receiver, SEL sel) {
   throw PlatformError(std::string(object_getClassName(objc(receiver))) + " does not answer " +

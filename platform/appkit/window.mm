@@ -47,6 +47,12 @@ void Window::setTitlebarSeparatorStyle(std::int64_t style) {
   setIfAnswered(this, "setTitlebarSeparatorStyle:", style);
 }
 
+Object* Window::delegate() const { return ours([ns(this) delegate]); }
+
+void Window::setDelegate(Object* delegate) { [ns(this) setDelegate:objc(delegate)]; }
+
+void Window::performClose(Object* sender) { [ns(this) performClose:objc(sender)]; }
+
 Toolbar* Window::toolbar() const { return ours<Toolbar>([ns(this) toolbar]); }
 
 void Window::setToolbar(Toolbar* toolbar) {

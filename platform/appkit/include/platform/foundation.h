@@ -1,5 +1,6 @@
 #pragma once
 
+#include <map>
 #include <string>
 #include <string_view>
 #include <vector>
@@ -29,8 +30,19 @@ class Number : public Object {
  public:
   static Class* runtimeClass();
   static Ref<Number> withDouble(double value);
+  static Ref<Number> withInteger(std::int64_t value);
+  static Ref<Number> withBool(bool value);
   [[nodiscard]] double doubleValue() const;
   [[nodiscard]] bool boolValue() const;
+};
+
+// NSDictionary, with string keys.
+class Dictionary : public Object {
+ public:
+  using Entries = std::map<std::string, Ref<Object>, std::less<>>;
+  static Class* runtimeClass();
+  static Ref<Dictionary> make(const Entries& entries);
+  [[nodiscard]] Object* objectForKey(std::string_view key) const;
 };
 
 // NSArray.
@@ -86,8 +98,6 @@ class Block<R(A...)> : public BlockBase {
 };
 
 namespace detail {
-void* autoreleaseObject(void* object);
-
 template <class Signature>
 struct BlockMaker;
 template <class R, class... A>
@@ -122,6 +132,12 @@ Ref<Block<Signature>> makeBlock(F body) {
 template <class Signature>
 Block<Signature>* asBlock(BlockBase* block) {
   return static_cast<Block<Signature>*>(block);
+}
+
+// A strong reference to a block the host handed over.
+template <class Signature>
+Ref<Block<Signature>> retainBlock(BlockBase* block) {
+  return Ref<Block<Signature>>::retain(asBlock<Signature>(block));
 }
 
 }  // namespace tovik

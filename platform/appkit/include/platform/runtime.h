@@ -1,11 +1,13 @@
 #pragma once
 
+#include <cstdint>
 #include <stdexcept>
 #include <string>
 #include <string_view>
 #include <tuple>
 #include <type_traits>
 
+#include "platform/geometry.h"
 #include "platform/method_body.h"
 #include "platform/object.h"
 
@@ -50,12 +52,29 @@ class Method {
   ~Method() = delete;
 };
 
+// A protocol (Protocol).
+class Protocol {
+ public:
+  Protocol() = delete;
+  Protocol(const Protocol&) = delete;
+  Protocol& operator=(const Protocol&) = delete;
+  ~Protocol() = delete;
+};
+
 SEL sel_registerName(std::string_view name);
 const char* sel_getName(SEL sel);
 // The class registered under `name`; none when the running system has none.
 Class* objc_getClass(std::string_view name);
 // +alloc: a new instance, not yet initialised, that the caller owns.
 Ref<Object> class_createInstance(Class* cls);
+// A new class whose instances are plain instances of `superclass` with the
+// methods it is given; registered by name unless `registered` is false (a
+// class private to the module that makes it, under a name of its own).
+// A class of that name already made is answered again.
+Class* objc_declareClass(std::string_view name, Class* superclass, bool registered = true);
+// The protocol of that name the running system knows; none otherwise.
+Protocol* objc_getProtocol(std::string_view name);
+bool class_addProtocol(Class* cls, Protocol* protocol);
 
 Method* class_getInstanceMethod(const Class* cls, SEL sel);
 IMP class_getMethodImplementation(const Class* cls, SEL sel);
@@ -72,6 +91,12 @@ ErasedImp lookup(const Object* receiver, SEL sel);
 // Cocoa's naming rules: the init, new, copy and mutableCopy families answer
 // an object the caller owns, and init consumes its receiver.
 bool answersOwned(SEL sel);
+void* autoreleaseObject(void* object);
+// The running system's encodings of BOOL and of the geometry structures.
+const char* boolEncoding();
+const char* pointEncoding();
+const char* sizeEncoding();
+const char* rectEncoding();
 bool consumesReceiver(SEL sel);
 [[noreturn]] void unrecognizedSelector(const Object* receiver, SEL sel);
 
@@ -142,12 +167,63 @@ template <class F, class R, class Self, class Tuple>
 struct Trampoline;
 template <class F, class R, class Self, class... A>
 struct Trampoline<F, R, Self, std::tuple<A...>> {
-  static RawOf<R> call(Object* self, SEL /*cmd*/, RawOf<A>... args) {
+  static RawOf<R> call(Object* self, SEL cmd, RawOf<A>... args) {
     if constexpr (std::is_void_v<R>) {
       F{}(static_cast<Self*>(self), static_cast<A>(args)...);
+    } else if constexpr (IsRef<R>::value) {
+      // An owned answer is handed out as Cocoa's naming rules say: taken
+      // over by the caller of an init, new or copy, autoreleased otherwise.
+      auto* answer = F{}(static_cast<Self*>(self), static_cast<A>(args)...).release();
+      return answersOwned(cmd) ? answer : static_cast<RawOf<R>>(autoreleaseObject(answer));
+    } else if constexpr (std::is_same_v<R, bool>) {
+      return F{}(static_cast<Self*>(self), static_cast<A>(args)...) ? 1 : 0;
     } else {
       return static_cast<RawOf<R>>(F{}(static_cast<Self*>(self), static_cast<A>(args)...));
     }
+  }
+};
+
+// The type encoding of a C++ type as it crosses a message.
+template <class T>
+std::string encodingOf() {
+  using U = std::remove_cvref_t<T>;
+  if constexpr (std::is_void_v<U>) {
+    return "v";
+  } else if constexpr (std::is_same_v<U, bool>) {
+    return boolEncoding();
+  } else if constexpr (IsRef<U>::value) {
+    return encodingOf<typename U::element_type*>();
+  } else if constexpr (std::is_pointer_v<U> &&
+                       std::is_base_of_v<BlockBase, std::remove_pointer_t<U>>) {
+    return "@?";
+  } else if constexpr (std::is_pointer_v<U>) {
+    return "@";
+  } else if constexpr (std::is_same_v<U, SEL>) {
+    return ":";
+  } else if constexpr (std::is_same_v<U, double>) {
+    return "d";
+  } else if constexpr (std::is_same_v<U, std::int64_t>) {
+    return "q";
+  } else if constexpr (std::is_same_v<U, std::uint64_t>) {
+    return "Q";
+  } else if constexpr (std::is_same_v<U, CGPoint>) {
+    return pointEncoding();
+  } else if constexpr (std::is_same_v<U, CGSize>) {
+    return sizeEncoding();
+  } else {
+    static_assert(std::is_same_v<U, CGRect>, "no encoding for this type");
+    return rectEncoding();
+  }
+}
+
+template <class R, class Args>
+struct MethodEncoding;
+template <class R, class... A>
+struct MethodEncoding<R, std::tuple<A...>> {
+  static std::string types() {
+    std::string types = encodingOf<R>() + "@:";
+    ((types += encodingOf<A>()), ...);
+    return types;
   }
 };
 
@@ -162,6 +238,16 @@ IMP makeImp(F /*body*/) {
   using Tr = detail::Trampoline<F, typename Traits::Result, typename Traits::Receiver,
                                 typename Traits::Args>;
   return reinterpret_cast<IMP>(&Tr::call);  // NOLINT(cppcoreguidelines-pro-type-reinterpret-cast)
+}
+
+// Adds a method written as a captureless lambda to a class being declared,
+// with the type encoding its C++ signature gives.
+template <class F>
+void addMethod(Class* cls, std::string_view selector, F body) {
+  using Traits = detail::CallableTraits<F>;
+  const std::string types =
+      detail::MethodEncoding<typename Traits::Result, typename Traits::Args>::types();
+  class_addMethod(cls, sel_registerName(selector), makeImp(body), types.c_str());
 }
 
 }  // namespace tovik

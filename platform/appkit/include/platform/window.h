@@ -29,6 +29,10 @@ class Window : public Object {
   void setTitleVisibility(std::int64_t visibility);
   void setToolbarStyle(std::int64_t style);
   void setTitlebarSeparatorStyle(std::int64_t style);
+  // Not retained, as AppKit keeps it.
+  [[nodiscard]] Object* delegate() const;
+  void setDelegate(Object* delegate);
+  void performClose(Object* sender);
   [[nodiscard]] Toolbar* toolbar() const;
   void setToolbar(Toolbar* toolbar);
   void zoom(Object* sender);
