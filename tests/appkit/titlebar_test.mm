@@ -1,40 +1,16 @@
 // The main window's chrome over a real window: the unified toolbar that a
 // real NSToolbar fills by asking its delegate, the delayed refreshes on the
 // real run loop, and the full-screen handler driven by notifications posted
-// through the real NSNotificationCenter. The plug-in object's part is
-// played by a stand-in that answers as the plug-in's class does.
+// through the real NSNotificationCenter, with the plug-in's own object as
+// the toolbar's delegate and the notifications' observer.
 #import <AppKit/AppKit.h>
 #include <gtest/gtest.h>
 
 #include "mainwindow/fullscreen.h"
 #include "mainwindow/titlebar.h"
+#include "plugin/plugin_class.h"
 #include "plugin/static_state.h"
 #include "tests/appkit/support.h"
-
-@interface TovikTestPluginStandIn : NSObject
-@end
-
-@implementation TovikTestPluginStandIn
-- (NSArray*)toolbarDefaultItemIdentifiers:(NSToolbar*)toolbar {
-  (void)toolbar;
-  return [reinterpret_cast<NSArray*>(tovik::unifiedToolbarItemIdentifiers().release()) autorelease];
-}
-- (NSArray*)toolbarAllowedItemIdentifiers:(NSToolbar*)toolbar {
-  return [self toolbarDefaultItemIdentifiers:toolbar];
-}
-- (NSToolbarItem*)toolbar:(NSToolbar*)toolbar
-        itemForItemIdentifier:(NSString*)identifier
-    willBeInsertedIntoToolbar:(BOOL)flag {
-  (void)toolbar;
-  (void)flag;
-  return [reinterpret_cast<NSToolbarItem*>(
-      tovik::unifiedToolbarItem(reinterpret_cast<tovik::Object*>(identifier)).release())
-      autorelease];
-}
-- (void)mainWindowFullscreenStateDidChange:(NSNotification*)notification {
-  tovik::mainWindowFullscreenStateDidChange(reinterpret_cast<tovik::Object*>(notification));
-}
-@end
 
 namespace {
 
@@ -49,7 +25,8 @@ bool hasUnifiedToolbar(NSWindow* window) {
 
 TEST(MainWindowChrome, TheUnifiedToolbarIsFilledByItsDelegateAndKeptAcrossFullScreen) {
   @autoreleasepool {
-    TovikTestPluginStandIn* plugin = [[[TovikTestPluginStandIn alloc] init] autorelease];
+    id plugin = [[reinterpret_cast<Class>(tovik::registerPluginClass()) alloc] init];
+    [plugin autorelease];
     NSWindow* window = makeWindow(appkit_test::taggedWindowClass());
     NSWindow* other = makeWindow([NSWindow class]);
     [window makeKeyAndOrderFront:nil];

@@ -27,14 +27,18 @@ const void* copyBlock(const void* block);
 void releaseBlock(const void* block);
 }  // namespace detail
 
-// How a strong reference keeps what it points to.
+// How a strong reference keeps what it points to, and what it then points
+// to: an object itself, retained; a block's copy (Block_copy moves a block
+// made on the stack to the heap; a heap block's copy is the block, one count
+// more).
 template <class T>
 struct RefTraits {
-  static void retain(const T* p) {
+  static T* retain(T* p) {
     if constexpr (std::is_base_of_v<BlockBase, T>) {
-      detail::copyBlock(p);  // a heap block's copy is the block, one count more
+      return static_cast<T*>(const_cast<void*>(detail::copyBlock(p)));
     } else {
       detail::retainObject(p);
+      return p;
     }
   }
   static void release(const T* p) {
@@ -62,13 +66,11 @@ class Ref {
   }
   // Takes a reference of its own to an object kept elsewhere.
   static Ref retain(T* object) {
-    if (object != nullptr) RefTraits<T>::retain(object);
-    return adopt(object);
+    return adopt(object != nullptr ? RefTraits<T>::retain(object) : nullptr);
   }
 
-  Ref(const Ref& other) : object_(other.object_) {
-    if (object_ != nullptr) RefTraits<T>::retain(object_);
-  }
+  Ref(const Ref& other)
+      : object_(other.object_ != nullptr ? RefTraits<T>::retain(other.object_) : nullptr) {}
   Ref(Ref&& other) noexcept : object_(std::exchange(other.object_, nullptr)) {}
   template <class U>
   requires std::is_convertible_v<U*, T*> Ref(const Ref<U>& other)
