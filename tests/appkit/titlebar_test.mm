@@ -6,6 +6,8 @@
 #import <AppKit/AppKit.h>
 #include <gtest/gtest.h>
 
+#include <cstdio>
+
 #include "mainwindow/fullscreen.h"
 #include "mainwindow/titlebar.h"
 #include "plugin/plugin_class.h"
@@ -38,6 +40,15 @@ TEST(MainWindowChrome, TheUnifiedToolbarIsFilledByItsDelegateAndKeptAcrossFullSc
     tovik::configureMainWindowTitlebar(reinterpret_cast<tovik::String*>(@"main"),
                                        reinterpret_cast<tovik::Object*>(plugin));
     ASSERT_TRUE(hasUnifiedToolbar(window));
+    // The titlebar settings were sent where the window answers them; which
+    // ones this system has, for the record.
+    for (NSString* setting :
+         {@"setTitlebarAppearsTransparent:", @"setTitleVisibility:", @"setToolbarStyle:",
+          @"setTitlebarSeparatorStyle:", @"setStyleMask:", @"setIdentifier:"}) {
+      std::printf("[step] %s %s\n", [setting UTF8String],
+                  [window respondsToSelector:NSSelectorFromString(setting)] ? "sent"
+                                                                            : "not on this system");
+    }
     EXPECT_FALSE(hasUnifiedToolbar(other));
     NSToolbar* toolbar = [window toolbar];
     EXPECT_EQ([toolbar delegate], plugin);
