@@ -222,15 +222,11 @@ bool isConfiguredMainWindow(const Window* window) {
   return last.configured;
 }
 
-bool isStandardWindowButtonView(Object* view, Window* window) {
+bool isStandardWindowButtonView(View* view, Window* window) {
   if (window == nullptr || view == nullptr) return false;
   const std::array<View*, 3> buttons{window->standardWindowButton(NSWindowCloseButton),
                                      window->standardWindowButton(NSWindowMiniaturizeButton),
                                      window->standardWindowButton(NSWindowZoomButton)};
-  const auto isButton = [&buttons](const Object* candidate) {
-    return candidate != nullptr &&
-           (candidate == buttons[0] || candidate == buttons[1] || candidate == buttons[2]);
-  };
   // isEqual: is identity, and isDescendantOf: a walk up the superviews,
   // unless the view's class says otherwise; only then is each asked through
   // the runtime.
@@ -245,17 +241,15 @@ bool isStandardWindowButtonView(Object* view, Window* window) {
       if (button != nullptr && view->isEqual(button)) return true;
     }
   }
-  const View* hitView = as<View>(view);
-  if (hitView == nullptr) return isButton(view);
   if (class_getMethodImplementation(cls, isDescendantOfSel) != ownDescent) {
-    return std::any_of(buttons.begin(), buttons.end(), [hitView](const View* button) {
-      return button != nullptr && hitView->isDescendantOf(button);
+    return std::any_of(buttons.begin(), buttons.end(), [view](const View* button) {
+      return button != nullptr && view->isDescendantOf(button);
     });
   }
   // One walk up from the view meets a button when the view is one or lies
   // inside one.
-  for (const View* v = hitView; v != nullptr; v = v->superview()) {
-    if (isButton(v)) return true;
+  for (const View* v = view; v != nullptr; v = v->superview()) {
+    if (v == buttons[0] || v == buttons[1] || v == buttons[2]) return true;
   }
   return false;
 }

@@ -36,6 +36,6 @@ View* titlebarHitTest(View* receiver, CGPoint point);
 bool isConfiguredMainWindow(const Window* window);
 
 // Whether `view` is one of the window's standard buttons or lies inside one.
-bool isStandardWindowButtonView(Object* view, Window* window);
+bool isStandardWindowButtonView(View* view, Window* window);
 
 }  // namespace tovik
