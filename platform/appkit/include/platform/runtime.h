@@ -91,13 +91,13 @@ ErasedImp lookup(const Object* receiver, SEL sel);
 // Cocoa's naming rules: the init, new, copy and mutableCopy families answer
 // an object the caller owns, and init consumes its receiver.
 bool answersOwned(SEL sel);
+bool consumesReceiver(SEL sel);
 void* autoreleaseObject(void* object);
 // The running system's encodings of BOOL and of the geometry structures.
 const char* boolEncoding();
 const char* pointEncoding();
 const char* sizeEncoding();
 const char* rectEncoding();
-bool consumesReceiver(SEL sel);
 [[noreturn]] void unrecognizedSelector(const Object* receiver, SEL sel);
 
 template <class T>
