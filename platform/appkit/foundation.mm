@@ -3,6 +3,7 @@
 #include <string>
 
 #include "bridge.h"
+#include "platform/property_list_text.h"
 
 namespace tovik {
 
@@ -12,45 +13,6 @@ using bridge::ours;
 namespace {
 
 NSString* ns(const String* string) { return static_cast<NSString*>(objc(string)); }
-
-// The text with every byte that does not begin or continue a well-formed
-// UTF-8 sequence replaced by U+FFFD, as NSString's lossy decoding does.
-std::string wellFormed(std::string_view text) {
-  std::string out;
-  out.reserve(text.size());
-  for (std::size_t i = 0; i < text.size();) {
-    const auto lead = static_cast<unsigned char>(text[i]);
-    std::size_t length = lead < 0x80                    ? 1
-                         : lead >= 0xC2 && lead <= 0xDF ? 2
-                         : lead >= 0xE0 && lead <= 0xEF ? 3
-                         : lead >= 0xF0 && lead <= 0xF4 ? 4
-                                                        : 0;
-    if (length > 1 && i + length <= text.size()) {
-      const auto second = static_cast<unsigned char>(text[i + 1]);
-      const bool secondOk = (lead == 0xE0   ? second >= 0xA0
-                             : lead == 0xED ? second <= 0x9F
-                             : lead == 0xF0 ? second >= 0x90
-                             : lead == 0xF4 ? second <= 0x8F
-                                            : true) &&
-                            (second & 0xC0) == 0x80;
-      bool restOk = secondOk;
-      for (std::size_t k = 2; restOk && k < length; ++k) {
-        restOk = (static_cast<unsigned char>(text[i + k]) & 0xC0) == 0x80;
-      }
-      if (!restOk) length = 0;
-    } else if (length > 1) {
-      length = 0;
-    }
-    if (length == 0) {
-      out.append("\xEF\xBF\xBD");
-      ++i;
-    } else {
-      out.append(text.substr(i, length));
-      i += length;
-    }
-  }
-  return out;
-}
 
 }  // namespace
 
@@ -72,7 +34,7 @@ std::string String::precomposedStringWithCanonicalMapping() const {
 }
 
 Ref<String> str(std::string_view text) {
-  const std::string utf8 = wellFormed(text);
+  const std::string utf8 = withValidUTF8(text);
   return Ref<String>::adopt(ours<String>([[NSString alloc] initWithBytes:utf8.data()
                                                                   length:utf8.size()
                                                                 encoding:NSUTF8StringEncoding]));

@@ -4,8 +4,9 @@
 #include <string>
 #include <string_view>
 
-// Text as property lists carry it: Unicode scalar values, read from UTF-8
-// that may hold bytes that are not UTF-8.
+// Text as both backends take it in (strings made from bytes, property
+// lists): Unicode scalar values, read from UTF-8 that may hold bytes that are
+// not UTF-8.
 namespace tovik {
 
 inline constexpr char32_t kReplacementCharacter = U'\uFFFD';
