@@ -25,7 +25,7 @@ WeakTable& table() {
   return *weak;
 }
 
-void clearingDealloc(id self, SEL cmd) {
+void clearingDealloc(id self, ::SEL cmd) {
   WeakTable& weak = table();
   ::IMP original = nullptr;
   {
@@ -37,7 +37,7 @@ void clearingDealloc(id self, SEL cmd) {
       weak.cells.erase(it);
     }
   }
-  reinterpret_cast<void (*)(id, SEL)>(original)(self, cmd);
+  reinterpret_cast<void (*)(id, ::SEL)>(original)(self, cmd);
 }
 
 }  // namespace
