@@ -19,6 +19,12 @@ T* ours(id object) {
 }
 inline tovik::Class* ours(::Class cls) { return std::bit_cast<tovik::Class*>(cls); }
 inline tovik::SEL ours(::SEL sel) { return std::bit_cast<tovik::SEL>(sel); }
+inline CGRect ours(NSRect rect) {
+  return {{rect.origin.x, rect.origin.y}, {rect.size.width, rect.size.height}};
+}
+inline NSRect ns(CGRect rect) {
+  return NSMakeRect(rect.origin.x, rect.origin.y, rect.size.width, rect.size.height);
+}
 
 // Sends a setting the running system may not have (a later macOS's, or one
 // GNUstep lacks): a receiver that does not answer it is left alone.

@@ -17,9 +17,7 @@ NSView* ns(const View* view) { return static_cast<NSView*>(objc(view)); }
 Class* View::runtimeClass() { return ours([NSView class]); }
 
 Ref<View> View::withFrame(CGRect frame) {
-  return Ref<View>::adopt(
-      ours<View>([[NSView alloc] initWithFrame:NSMakeRect(frame.origin.x, frame.origin.y,
-                                                          frame.size.width, frame.size.height)]));
+  return Ref<View>::adopt(ours<View>([[NSView alloc] initWithFrame:bridge::ns(frame)]));
 }
 
 View* View::superview() const { return ours<View>([ns(this) superview]); }

@@ -24,10 +24,7 @@ std::uint64_t Window::styleMask() const { return [ns(this) styleMask]; }
 
 void Window::setStyleMask(std::uint64_t mask) { setIfAnswered(this, "setStyleMask:", mask); }
 
-CGRect Window::frame() const {
-  const NSRect frame = [ns(this) frame];
-  return {{frame.origin.x, frame.origin.y}, {frame.size.width, frame.size.height}};
-}
+CGRect Window::frame() const { return ours([ns(this) frame]); }
 
 void Window::setMovableByWindowBackground(bool movable) {
   [ns(this) setMovableByWindowBackground:movable ? YES : NO];
@@ -82,8 +79,7 @@ CGRect Window::contentLayoutRect() const {
   if (respondsToSelector(layoutRect)) {
     return send<CGRect>(const_cast<Window*>(this), layoutRect);  // NOLINT
   }
-  const NSRect frame = [[ns(this) contentView] frame];
-  return {{frame.origin.x, frame.origin.y}, {frame.size.width, frame.size.height}};
+  return ours([[ns(this) contentView] frame]);
 }
 
 Class* Application::runtimeClass() { return ours([NSApplication class]); }

@@ -42,14 +42,9 @@ Class* Application::runtimeClass() {
 }
 
 std::vector<Ref<Window>> Application::windowsAsAnswered() const {
-  std::vector<Ref<Window>> windows;
-  if (const Ref<Array> answer =
-          send<Ref<Array>>(const_cast<Application*>(this), selectors::windows)) {  // NOLINT
-    for (const Ref<Object>& item : answer->items()) {
-      if (Ref<Window> window = as<Window>(item)) windows.push_back(std::move(window));
-    }
-  }
-  return windows;
+  const Ref<Array> answer =
+      send<Ref<Array>>(const_cast<Application*>(this), selectors::windows);  // NOLINT
+  return answer != nullptr ? answer->itemsOfKind<Window>() : std::vector<Ref<Window>>{};
 }
 
 Application* Application::shared() {

@@ -235,14 +235,10 @@ bool View::liesWithin(const View* view) const {
 }
 
 const std::vector<Ref<View>>& View::subviewsAsAnswered() const {
-  auto views = std::make_shared<std::vector<Ref<View>>>();
-  if (const Ref<Array> answer = send<Ref<Array>>(const_cast<View*>(this),  // NOLINT
-                                                 selectors::subviews)) {
-    for (const Ref<Object>& item : answer->items()) {
-      if (Ref<View> view = as<View>(item)) views->push_back(std::move(view));
-    }
-  }
-  return *autorelease(std::move(views));
+  const Ref<Array> answer =
+      send<Ref<Array>>(const_cast<View*>(this), selectors::subviews);  // NOLINT
+  return *autorelease(std::make_shared<std::vector<Ref<View>>>(
+      answer != nullptr ? answer->itemsOfKind<View>() : std::vector<Ref<View>>{}));
 }
 
 void View::setWindow(Window* window) {

@@ -38,7 +38,7 @@ class Application : public Object {
   // and main window are messages through the runtime (see message()), so a
   // replacement of one is what every caller meets.
   [[nodiscard]] std::vector<Ref<Window>> windows() const {
-    if (!selectors::windows->redefined.load(std::memory_order_relaxed)) return windows_;
+    if (answeredByPlatform(selectors::windows)) return windows_;
     return windowsAsAnswered();
   }
   // The visible windows, front to back.

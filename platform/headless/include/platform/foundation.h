@@ -111,6 +111,15 @@ class Array : public Object {
   [[nodiscard]] std::size_t count() const { return items_.size(); }
   [[nodiscard]] Object* objectAtIndex(std::size_t index) const;
   [[nodiscard]] const std::vector<Ref<Object>>& items() const { return items_; }
+  // The items that are instances of T, in order.
+  template <class T>
+  [[nodiscard]] std::vector<Ref<T>> itemsOfKind() const {
+    std::vector<Ref<T>> kind;
+    for (const Ref<Object>& item : items_) {
+      if (Ref<T> typed = as<T>(item)) kind.push_back(std::move(typed));
+    }
+    return kind;
+  }
 
  private:
   std::vector<Ref<Object>> items_;

@@ -426,6 +426,11 @@ R send(Object* receiver, std::string_view selector, A... args) {
   return send<R>(receiver, sel_registerName(selector), args...);
 }
 
+// Whether every receiver answers `sel` with the platform's own
+// implementation: no method for it has been added or replaced since the
+// window system registered its classes.
+inline bool answeredByPlatform(SEL sel) { return !sel->redefined.load(std::memory_order_relaxed); }
+
 // A message from one of the window system's typed operations (a window's
 // identifier, a view's superview...). While no method for `sel` has been
 // added or replaced outside the platform's own registration, every receiver
@@ -436,7 +441,7 @@ R send(Object* receiver, std::string_view selector, A... args) {
 // owned (a host's method that made it) is autoreleased.
 template <class R, class Own, class... A>
 [[gnu::always_inline]] inline R message(const Object* receiver, SEL sel, Own own, A... args) {
-  if (!sel->redefined.load(std::memory_order_relaxed)) return own();
+  if (answeredByPlatform(sel)) return own();
   auto* self = const_cast<Object*>(receiver);  // NOLINT(cppcoreguidelines-pro-type-const-cast)
   if constexpr (kBorrowedResult<R>) {
     using T = std::remove_cv_t<std::remove_pointer_t<R>>;

@@ -45,7 +45,7 @@ class View : public Object {
     return message<View*>(this, selectors::superview, [this] { return superview_; });
   }
   [[nodiscard]] const std::vector<Ref<View>>& subviews() const {
-    if (!selectors::subviews->redefined.load(std::memory_order_relaxed)) return subviews_;
+    if (answeredByPlatform(selectors::subviews)) return subviews_;
     return subviewsAsAnswered();
   }
   // The window whose view tree holds the view; none outside a window.
