@@ -74,7 +74,6 @@ Class* declarePluginClass() {
             [](Object*, Object* /*toolbar*/, Object* identifier, bool /*willBeInserted*/) {
               return unifiedToolbarItem(identifier);
             });
-  addMethod(cls, "init", [](Object* self) { return self->retain(); });
   return cls;
 }
 

@@ -4,6 +4,10 @@
 // pointers, typed either way. Only the backend's Objective-C++ includes this.
 #import <Foundation/Foundation.h>
 
+#if __has_feature(objc_arc)
+#error "The AppKit backend retains and releases by hand: build it with -fno-objc-arc"
+#endif
+
 #include <bit>
 
 #include "platform/runtime.h"

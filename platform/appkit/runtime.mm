@@ -54,6 +54,7 @@ Class* objc_declareClass(std::string_view name, Class* superclass, bool /*regist
 }
 
 Protocol* objc_getProtocol(std::string_view name) {
+  detail::referToDelegateProtocols();
   return std::bit_cast<Protocol*>(::objc_getProtocol(std::string(name).c_str()));
 }
 
@@ -86,7 +87,10 @@ bool class_addMethod(Class* cls, SEL sel, IMP imp, const char* types) {
          NO;
 }
 
-Class* Object::runtimeClass() { return ours([NSObject class]); }
+// Asked by name, not by a message: the module registers its classes while
+// it is loaded, and on GCC's runtime the Objective-C code of the module's
+// own files may not have been registered with the runtime yet.
+Class* Object::runtimeClass() { return ours(static_cast<::Class>(::objc_getClass("NSObject"))); }
 
 Class* Object::isa() const { return ours(object_getClass(objc(this))); }
 
@@ -110,12 +114,6 @@ void* autoreleaseObject(void* object) { return [static_cast<id>(object) autorele
 const void* copyBlock(const void* block) { return _Block_copy(block); }
 void releaseBlock(const void* block) { _Block_release(block); }
 
-ErasedImp lookup(const Object* receiver, SEL sel) {
-  ::Class cls = object_getClass(objc(receiver));
-  if (!class_respondsToSelector(cls, objcSelector(sel))) return nullptr;
-  return reinterpret_cast<ErasedImp>(class_getMethodImplementation(cls, objcSelector(sel)));
-}
-
 namespace {
 // A selector of a method family: its name starts with the family's word,
 // not followed by a lower-case letter ("initWithFrame:", not "initialize").
@@ -138,11 +136,6 @@ const char* boolEncoding() { return @encode(BOOL); }
 const char* pointEncoding() { return @encode(NSPoint); }
 const char* sizeEncoding() { return @encode(NSSize); }
 const char* rectEncoding() { return @encode(NSRect); }
-
-void unrecognizedSelector(const Object* receiver, SEL sel) {
-  throw PlatformError(std::string(object_getClassName(objc(receiver))) + " does not answer " +
-                      sel_getName(sel));
-}
 
 }  // namespace detail
 }  // namespace tovik

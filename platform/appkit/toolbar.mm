@@ -28,6 +28,11 @@ View* ToolbarItem::view() const { return ours<View>([ns(this) view]); }
 
 void ToolbarItem::setView(View* view) { [ns(this) setView:static_cast<NSView*>(objc(view))]; }
 
+// Deprecated since macOS 12, where an item takes its size from its view (the
+// anchor's view is 1 x 1 already); still sent, as the anchor item is made
+// with both sizes, and GNUstep sizes an item by them.
+#pragma clang diagnostic push
+#pragma clang diagnostic ignored "-Wdeprecated-declarations"
 void ToolbarItem::setMinSize(CGSize size) {
   [ns(this) setMinSize:NSMakeSize(size.width, size.height)];
 }
@@ -35,6 +40,7 @@ void ToolbarItem::setMinSize(CGSize size) {
 void ToolbarItem::setMaxSize(CGSize size) {
   [ns(this) setMaxSize:NSMakeSize(size.width, size.height)];
 }
+#pragma clang diagnostic pop
 
 Class* Toolbar::runtimeClass() { return ours([NSToolbar class]); }
 

@@ -14,7 +14,9 @@ inline bool eventsUntil(BOOL (^done)(void)) {
   while (!done()) {
     if ([deadline timeIntervalSinceNow] <= 0) return false;
     @autoreleasepool {
-      NSEvent* event = [NSApp nextEventMatchingMask:NSAnyEventMask
+      // Every kind of event (NSEventMaskAny on a Mac; GNUstep has the same
+      // value under an older name).
+      NSEvent* event = [NSApp nextEventMatchingMask:NSUIntegerMax
                                           untilDate:[NSDate dateWithTimeIntervalSinceNow:0.01]
                                              inMode:NSDefaultRunLoopMode
                                             dequeue:YES];
@@ -27,7 +29,8 @@ inline bool eventsUntil(BOOL (^done)(void)) {
 inline NSWindow* makeWindow(Class cls) {
   NSWindow* window = [[cls alloc]
       initWithContentRect:NSMakeRect(100, 100, 400, 300)
-                styleMask:NSTitledWindowMask | NSClosableWindowMask | NSResizableWindowMask
+                styleMask:NSWindowStyleMaskTitled | NSWindowStyleMaskClosable |
+                          NSWindowStyleMaskResizable
                   backing:NSBackingStoreBuffered
                     defer:NO];
   [window setReleasedWhenClosed:NO];

@@ -104,14 +104,24 @@ template <class R, class... A>
 struct BlockMaker<R(A...)> {
   template <class F>
   static Ref<Block<R(A...)>> make(F body) {
+    // The block's body is C++ that the runtime's frames call: an error stops
+    // here (reportErrorAtBoundary).
     typename Block<R(A...)>::Native native = ^RawOf<R>(RawOf<A>... args) {
-      if constexpr (std::is_void_v<R>) {
-        body(static_cast<A>(args)...);
-      } else if constexpr (IsRef<R>::value) {
-        return static_cast<RawOf<R>>(autoreleaseObject(body(static_cast<A>(args)...).release()));
-      } else {
-        return static_cast<RawOf<R>>(body(static_cast<A>(args)...));
+      try {
+        if constexpr (std::is_void_v<R>) {
+          body(static_cast<A>(args)...);
+        } else if constexpr (IsRef<R>::value) {
+          return static_cast<RawOf<R>>(
+              autoreleaseObject(body(static_cast<A>(args)...).release()));
+        } else {
+          return static_cast<RawOf<R>>(body(static_cast<A>(args)...));
+        }
+      } catch (const std::exception& error) {
+        reportErrorAtBoundary("a block", error.what());
+      } catch (...) {
+        reportErrorAtBoundary("a block", nullptr);
       }
+      if constexpr (!std::is_void_v<R>) return RawOf<R>{};
     };
     // NOLINTNEXTLINE(cppcoreguidelines-pro-type-cstyle-cast)
     return Ref<Block<R(A...)>>::adopt(
@@ -126,12 +136,30 @@ Ref<Block<Signature>> makeBlock(F body) {
   return detail::BlockMaker<Signature>::make(std::move(body));
 }
 
-// The block when it is one of this signature. The runtime does not tell a
-// block's signature to every caller, so a block is taken at its word, as
+namespace detail {
+// Whether `block` is a block (its class is one of the blocks runtime's) whose
+// signature, where it carries one (clang's blocks do), is `types` with any
+// one-byte truth (BOOL, bool) for another: offsets, class names and type
+// qualifiers aside.
+bool isBlockOfTypes(const BlockBase* block, std::string_view types);
+template <class R, class... A>
+std::string blockEncoding(R (*)(A...)) {
+  std::string types = encodingOf<R>() + "@?";
+  ((types += encodingOf<A>()), ...);
+  return types;
+}
+}  // namespace detail
+
+// The block when it is a block of this signature; none otherwise (an object
+// that is not a block, or a block that takes or answers something else). A
+// block whose signature was not recorded is taken at its word, as
 // Objective-C takes it.
 template <class Signature>
 Block<Signature>* asBlock(BlockBase* block) {
-  return static_cast<Block<Signature>*>(block);
+  static const std::string types = detail::blockEncoding(static_cast<Signature*>(nullptr));
+  return block != nullptr && detail::isBlockOfTypes(block, types)
+             ? static_cast<Block<Signature>*>(block)
+             : nullptr;
 }
 
 // A strong reference to a block the host handed over.

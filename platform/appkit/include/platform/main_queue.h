@@ -7,9 +7,9 @@
 namespace tovik {
 
 // The main queue: work items run one at a time, in submission order, on the
-// main thread, never inline; delayed items at their deadlines. Here it is
-// the main thread's run loop, which the application runs (GNUstep has no
-// libdispatch; on a Mac the run loop drains the main dispatch queue too).
+// main thread, never inline; delayed items at their deadlines; in the run
+// loop's common modes. On a Mac it is libdispatch's main queue; GNUstep has
+// no libdispatch, and there it is the main thread's run loop.
 class MainQueue {
  public:
   using Work = std::function<void()>;

@@ -19,6 +19,8 @@ class Object;
 class BlockBase;
 
 namespace detail {
+// A method's implementation with its type erased: called as R (*)(id, SEL, A...).
+using ErasedImp = void (*)();
 // -retain and -release; Block_copy and Block_release for blocks, which are
 // not objects of every runtime (GCC's).
 void retainObject(const void* object);
@@ -105,21 +107,20 @@ class Ref {
 };
 
 namespace detail {
-// What the weak references to one object share: the object while it lives,
-// none once it is deallocated. Main thread only, as the plug-in's weak
-// references are.
-struct WeakCell {
-  void* object = nullptr;
-};
-// The cell of an object, made on first use; the runtime clears it when the
-// object is deallocated.
+// What the weak references to one object share, kept as the runtime allows
+// (mac/weak.mm: a slot the runtime zeroes; gnustep/weak.mm: the object,
+// forgotten when its deallocation begins).
+struct WeakCell;
+// The cell of an object, made on first use; one cell per living object.
 std::shared_ptr<WeakCell> weakCellOf(void* object);
+// The object, retained, while its deallocation has not begun; none after.
+void* loadWeakRetained(WeakCell& cell);
 }  // namespace detail
 
 // A zeroing weak reference: lock() gives a strong reference while the
-// object lives, none after. Weak references to one object share an owner,
-// which orders them (owner_before), so a new object at a freed one's address
-// is another owner.
+// object lives, none once its deallocation has begun. Weak references to
+// one object share an owner, which orders them (owner_before), so a new
+// object at a freed one's address is another owner.
 template <class T>
 class Weak {
  public:
@@ -132,9 +133,10 @@ class Weak {
       : Weak(Ref<T>(object)) {}
 
   [[nodiscard]] Ref<T> lock() const {
-    return cell_ != nullptr ? Ref<T>::retain(static_cast<T*>(cell_->object)) : nullptr;
+    return cell_ != nullptr ? Ref<T>::adopt(static_cast<T*>(detail::loadWeakRetained(*cell_)))
+                            : nullptr;
   }
-  [[nodiscard]] bool expired() const { return cell_ == nullptr || cell_->object == nullptr; }
+  [[nodiscard]] bool expired() const { return lock() == nullptr; }
   [[nodiscard]] bool owner_before(const Weak& other) const { return cell_ < other.cell_; }
 
  private:

@@ -1,6 +1,7 @@
 #pragma once
 
 #include <cstdint>
+#include <exception>
 #include <stdexcept>
 #include <string>
 #include <string_view>
@@ -8,12 +9,13 @@
 #include <type_traits>
 
 #include "platform/geometry.h"
+#include "platform/messenger.h"
 #include "platform/method_body.h"
 #include "platform/object.h"
 
 // The Objective-C runtime as the plug-in's C++ reaches it: classes found by
-// name, selectors, and messages sent by calling the implementation the
-// receiver's class gives the selector, as objc_msgSend does.
+// name, selectors, and messages sent as the running runtime sends them
+// (platform/messenger.h).
 namespace tovik {
 
 // A class of the runtime (a Class): a pointer to one is the class itself.
@@ -35,10 +37,6 @@ class PlatformError : public std::logic_error {
  public:
   using std::logic_error::logic_error;
 };
-
-namespace detail {
-using ErasedImp = void (*)();
-}  // namespace detail
 
 // A method's implementation (IMP), called as R (*)(id, SEL, A...).
 using IMP = detail::ErasedImp;
@@ -85,9 +83,6 @@ IMP method_setImplementation(Method* method, IMP imp);
 bool class_addMethod(Class* cls, SEL sel, IMP imp, const char* types);
 
 namespace detail {
-// The implementation the receiver's class gives `sel`; none when it does not
-// answer it.
-ErasedImp lookup(const Object* receiver, SEL sel);
 // Cocoa's naming rules: the init, new, copy and mutableCopy families answer
 // an object the caller owns, and init consumes its receiver.
 bool answersOwned(SEL sel);
@@ -98,7 +93,15 @@ const char* boolEncoding();
 const char* pointEncoding();
 const char* sizeEncoding();
 const char* rectEncoding();
-[[noreturn]] void unrecognizedSelector(const Object* receiver, SEL sel);
+// Where C++ code returns to the runtime's frames (a method's trampoline, a
+// block, a main-queue item), every error is caught: no exception may unwind
+// through Objective-C or AppKit. The first of the process is written to the
+// standard error (`what`: the C++ exception's text, none for another kind);
+// the code then answers as if nothing was found (nil, zero, NO).
+void reportErrorAtBoundary(const char* where, const char* what) noexcept;
+// Refers to the delegate protocols the plug-in's classes adopt, so that the
+// runtime has them (platform/appkit/{mac,gnustep}/delegate_protocols.mm).
+void referToDelegateProtocols();
 
 template <class T>
 struct IsRef : std::false_type {};
@@ -124,9 +127,10 @@ using RawOf = typename Raw<std::remove_cvref_t<T>>::type;
 
 }  // namespace detail
 
-// Sends a message. A message to nil does nothing and answers zero. An owned
-// answer (Ref<T>) follows Cocoa's naming rules: an object of the init, new
-// or copy families is taken over, any other is retained.
+// Sends a message. A message to nil does nothing and answers zero; one the
+// receiver neither answers nor forwards raises the runtime's own error. An
+// owned answer (Ref<T>) follows Cocoa's naming rules: an object of the
+// init, new or copy families is taken over, any other is retained.
 template <class R, class... A>
 R send(Object* receiver, SEL sel, A... args) {
   if (receiver == nullptr) {
@@ -136,8 +140,7 @@ R send(Object* receiver, SEL sel, A... args) {
       return R{};
     }
   }
-  const detail::ErasedImp erased = detail::lookup(receiver, sel);
-  if (erased == nullptr) detail::unrecognizedSelector(receiver, sel);
+  const detail::ErasedImp erased = detail::messenger<detail::RawOf<R>>(receiver, sel);
   using Fn = detail::RawOf<R> (*)(Object*, SEL, detail::RawOf<A>...);
   const auto imp =
       reinterpret_cast<Fn>(erased);  // NOLINT(cppcoreguidelines-pro-type-reinterpret-cast)
@@ -165,21 +168,31 @@ namespace detail {
 
 template <class F, class R, class Self, class Tuple>
 struct Trampoline;
+// The runtime calls a method written in C++ through this. It is compiled
+// where the method is written, in C++ (a C++ catch does not work in
+// Objective-C++ built for GCC's runtime).
 template <class F, class R, class Self, class... A>
 struct Trampoline<F, R, Self, std::tuple<A...>> {
-  static RawOf<R> call(Object* self, SEL cmd, RawOf<A>... args) {
-    if constexpr (std::is_void_v<R>) {
-      F{}(static_cast<Self*>(self), static_cast<A>(args)...);
-    } else if constexpr (IsRef<R>::value) {
-      // An owned answer is handed out as Cocoa's naming rules say: taken
-      // over by the caller of an init, new or copy, autoreleased otherwise.
-      auto* answer = F{}(static_cast<Self*>(self), static_cast<A>(args)...).release();
-      return answersOwned(cmd) ? answer : static_cast<RawOf<R>>(autoreleaseObject(answer));
-    } else if constexpr (std::is_same_v<R, bool>) {
-      return F{}(static_cast<Self*>(self), static_cast<A>(args)...) ? 1 : 0;
-    } else {
-      return static_cast<RawOf<R>>(F{}(static_cast<Self*>(self), static_cast<A>(args)...));
+  static RawOf<R> call(Object* self, SEL cmd, RawOf<A>... args) noexcept {
+    try {
+      if constexpr (std::is_void_v<R>) {
+        F{}(static_cast<Self*>(self), static_cast<A>(args)...);
+      } else if constexpr (IsRef<R>::value) {
+        // An owned answer is handed out as Cocoa's naming rules say: taken
+        // over by the caller of an init, new or copy, autoreleased otherwise.
+        auto* answer = F{}(static_cast<Self*>(self), static_cast<A>(args)...).release();
+        return answersOwned(cmd) ? answer : static_cast<RawOf<R>>(autoreleaseObject(answer));
+      } else if constexpr (std::is_same_v<R, bool>) {
+        return F{}(static_cast<Self*>(self), static_cast<A>(args)...) ? 1 : 0;
+      } else {
+        return static_cast<RawOf<R>>(F{}(static_cast<Self*>(self), static_cast<A>(args)...));
+      }
+    } catch (const std::exception& error) {
+      reportErrorAtBoundary(sel_getName(cmd), error.what());
+    } catch (...) {
+      reportErrorAtBoundary(sel_getName(cmd), nullptr);
     }
+    if constexpr (!std::is_void_v<R>) return RawOf<R>{};
   }
 };
 

@@ -1,0 +1,264 @@
+// TovikMacPlugin.bundle as a Cocoa host loads it: [NSBundle bundleWithPath:],
+// -load, -principalClass, alloc and init. Every call after that is a message
+// through the real runtime, answered on the real run loop; none of the
+// plug-in's code is linked into this test.
+#import <AppKit/AppKit.h>
+#include <gtest/gtest.h>
+#include <objc/runtime.h>
+#include <unistd.h>
+
+#include <array>
+#include <cstdio>
+#include <memory>
+#include <string>
+
+#include "tests/appkit/support.h"
+
+// The plug-in's calls, as a host declares them.
+@interface NSObject (TovikMacWindowPlugin)
+- (void)startUpdater;
+- (void)configureMainWindowTitlebarWithWindowIdentifier:(NSString*)identifier;
+- (void)configureComposeWindowWithConfiguration:(NSDictionary*)configuration
+                                    shouldClose:(BOOL (^)(void))shouldClose;
+- (void)allowComposeWindowCloseWithWindowIdentifier:(NSString*)identifier;
+@end
+
+namespace {
+
+using appkit_test::eventsUntil;
+using appkit_test::makeWindow;
+
+NSBundle* pluginBundle() { return [NSBundle bundleWithPath:@TOVIK_BUNDLE_PATH]; }
+
+id makePlugin() {
+  NSBundle* bundle = pluginBundle();
+  if (![bundle load]) return nil;
+  return [[[[bundle principalClass] alloc] init] autorelease];
+}
+
+// What a second process reads of this process's defaults domain.
+std::string readByAnotherProcess(NSString* key) {
+  const std::string command = std::string("defaults read ") +
+                              [[[NSProcessInfo processInfo] processName] UTF8String] + " " +
+                              [key UTF8String] + " 2>&1";
+  std::unique_ptr<FILE, int (*)(FILE*)> pipe(popen(command.c_str(), "r"), pclose);
+  std::string out;
+  std::array<char, 256> chunk{};
+  while (pipe != nullptr && fgets(chunk.data(), chunk.size(), pipe.get()) != nullptr) {
+    out += chunk.data();
+  }
+  return out;
+}
+
+// What `work` writes to the standard error.
+std::string standardErrorOf(void (^work)(void)) {
+  std::fflush(stderr);
+  const int saved = dup(STDERR_FILENO);
+  FILE* captured = std::tmpfile();
+  dup2(fileno(captured), STDERR_FILENO);
+  work();
+  std::fflush(stderr);
+  dup2(saved, STDERR_FILENO);
+  close(saved);
+  std::rewind(captured);
+  std::string text;
+  for (int c = std::fgetc(captured); c != EOF; c = std::fgetc(captured)) text += static_cast<char>(c);
+  std::fclose(captured);
+  return text;
+}
+
+int gPluginsDeallocated = 0;
+void countingDealloc(id self, SEL cmd) {
+  ++gPluginsDeallocated;
+  reinterpret_cast<void (*)(id, SEL)>(class_getMethodImplementation([NSObject class], cmd))(self,
+                                                                                           cmd);
+}
+
+TEST(Bundle, AHostLoadsItOnceMakesItsPrincipalClassAndLetsTheObjectGo) {
+  NSBundle* bundle = pluginBundle();
+  ASSERT_NE(bundle, nil);
+  NSDictionary* info = [bundle infoDictionary];
+  EXPECT_TRUE([[info objectForKey:@"NSPrincipalClass"] isEqual:@"TovikMacWindowPlugin"]);
+  EXPECT_TRUE([[info objectForKey:@"CFBundleExecutable"] isEqual:@"TovikMacPlugin"]);
+  EXPECT_TRUE([[info objectForKey:@"CFBundlePackageType"] isEqual:@"BNDL"]);
+  EXPECT_TRUE([[info objectForKey:@"LSMinimumSystemVersion"] isEqual:@"14.0"]);
+  EXPECT_GT([[info objectForKey:@"CFBundleShortVersionString"] length], 0U);
+
+  ASSERT_TRUE([bundle load]);
+  Class principal = [bundle principalClass];
+  ASSERT_NE(principal, Nil);
+  EXPECT_EQ(principal, objc_getClass("TovikMacWindowPlugin"));
+  // Asked again, the same bundle answers, already loaded.
+  EXPECT_EQ(pluginBundle(), bundle);
+  EXPECT_TRUE([bundle load]);
+  EXPECT_EQ([bundle principalClass], principal);
+
+  for (NSString* name :
+       {@"startUpdater", @"checkForUpdates", @"setUpdateReadyHandler:", @"installPendingUpdate",
+        @"configureMainWindowTitlebarWithWindowIdentifier:",
+        @"configureComposeWindowWithConfiguration:shouldClose:",
+        @"allowComposeWindowCloseWithWindowIdentifier:",
+        @"openNotificationSettingsForBundleIdentifier:"}) {
+    EXPECT_TRUE([principal instancesRespondToSelector:NSSelectorFromString(name)])
+        << [name UTF8String];
+  }
+  if (Protocol* toolbarDelegate = objc_getProtocol("NSToolbarDelegate")) {
+    EXPECT_TRUE([principal conformsToProtocol:toolbarDelegate]);
+  }
+
+  // alloc and init give the host the only reference: releasing it frees the
+  // object.
+  class_addMethod(principal, @selector(dealloc), reinterpret_cast<IMP>(&countingDealloc), "v@:");
+  id plugin = [[principal alloc] init];
+  EXPECT_EQ([plugin retainCount], 1U);
+  [plugin release];
+  EXPECT_EQ(gPluginsDeallocated, 1);
+}
+
+TEST(Bundle, ABundleWithoutALoadableExecutableIsRefusedWithoutHarm) {
+  NSFileManager* files = [NSFileManager defaultManager];
+  NSString* folder = [NSTemporaryDirectory()
+      stringByAppendingPathComponent:[NSString stringWithFormat:@"tovik-bundles-%d", getpid()]];
+  NSString* executable = [pluginBundle() executablePath];
+  ASSERT_NE(executable, nil);
+  NSString* inside = [executable substringFromIndex:[@TOVIK_BUNDLE_PATH length] + 1];
+  for (NSString* kind : {@"missing", @"not-a-library"}) {
+    NSString* copy = [folder stringByAppendingPathComponent:[kind stringByAppendingString:@".bundle"]];
+    ASSERT_TRUE([files createDirectoryAtPath:folder
+                 withIntermediateDirectories:YES
+                                  attributes:nil
+                                       error:nullptr]);
+    ASSERT_TRUE([files copyItemAtPath:@TOVIK_BUNDLE_PATH toPath:copy error:nullptr]);
+    // A bundle of its own: GNUstep answers an already loaded bundle of the
+    // same identifier in its place.
+    for (NSString* file in [files enumeratorAtPath:copy]) {
+      if (![[file lastPathComponent] hasPrefix:@"Info"]) continue;
+      NSString* plist = [copy stringByAppendingPathComponent:file];
+      NSMutableDictionary* info = [NSMutableDictionary dictionaryWithContentsOfFile:plist];
+      [info setObject:[@"com.tarnwell.tovik.test." stringByAppendingString:kind]
+               forKey:@"CFBundleIdentifier"];
+      ASSERT_TRUE([info writeToFile:plist atomically:YES]);
+    }
+    NSString* broken = [copy stringByAppendingPathComponent:inside];
+    ASSERT_TRUE([files removeItemAtPath:broken error:nullptr]);
+    if ([kind isEqual:@"not-a-library"]) {
+      ASSERT_TRUE([[@"#!/bin/sh\n" dataUsingEncoding:NSUTF8StringEncoding] writeToFile:broken
+                                                                              atomically:YES]);
+    }
+    NSBundle* bundle = [NSBundle bundleWithPath:copy];
+    EXPECT_FALSE([bundle load]) << [kind UTF8String];
+    EXPECT_FALSE([bundle isLoaded]) << [kind UTF8String];
+  }
+  [files removeItemAtPath:folder error:nullptr];
+}
+
+TEST(Bundle, TheHostConfiguresItsMainWindowThroughThePlugin) {
+  @autoreleasepool {
+    id plugin = makePlugin();
+    ASSERT_NE(plugin, nil);
+    NSWindow* window = makeWindow(appkit_test::taggedWindowClass());
+    [window makeKeyAndOrderFront:nil];
+    ASSERT_TRUE(eventsUntil(^{
+      return [window isVisible];
+    }));
+    [plugin configureMainWindowTitlebarWithWindowIdentifier:@"main"];
+    EXPECT_EQ([window toolbar], nil) << "the work waits for the main queue";
+    ASSERT_TRUE(eventsUntil(^{
+      return (BOOL)([window toolbar] != nil);
+    }));
+    NSToolbar* toolbar = [window toolbar];
+    EXPECT_TRUE([[toolbar identifier] isEqualToString:@"com.tarnwell.tovik.unified-titlebar"]);
+    EXPECT_EQ([toolbar delegate], plugin);
+    ASSERT_EQ([[toolbar items] count], 1U) << "the real toolbar asked the plug-in for its item";
+    EXPECT_TRUE([[[[toolbar items] objectAtIndex:0] itemIdentifier]
+        isEqualToString:@"com.tarnwell.tovik.unified-titlebar.anchor"]);
+    [window close];
+  }
+}
+
+TEST(Bundle, AComposeWindowAsksTheHostBeforeClosingAndRecordsItsSize) {
+  @autoreleasepool {
+    id plugin = makePlugin();
+    ASSERT_NE(plugin, nil);
+    NSWindow* window = makeWindow(appkit_test::taggedWindowClass());
+    [window makeKeyAndOrderFront:nil];
+    ASSERT_TRUE(eventsUntil(^{
+      return [window isVisible];
+    }));
+    NSDictionary* configuration = [NSDictionary
+        dictionaryWithObjectsAndKeys:@"main", @"windowIdentifier", @"test.composeSize",
+                                     @"sizeDefaultsKey", [NSNumber numberWithDouble:300],
+                                     @"minimumWidth", [NSNumber numberWithDouble:250],
+                                     @"minimumHeight", nil];
+
+    // What is not a should-close block of the right type configures nothing.
+    [plugin configureComposeWindowWithConfiguration:configuration
+                                        shouldClose:(BOOL (^)(void))(id)@"not a block"];
+    [plugin configureComposeWindowWithConfiguration:configuration
+                                        shouldClose:(BOOL (^)(void))^(NSString* /*unused*/){
+                                        }];
+    [[NSRunLoop currentRunLoop] runUntilDate:[NSDate dateWithTimeIntervalSinceNow:0.2]];
+    EXPECT_EQ([window delegate], nil);
+
+    __block int asked = 0;
+    __block BOOL allow = NO;
+    [plugin configureComposeWindowWithConfiguration:configuration
+                                        shouldClose:^BOOL {
+                                          ++asked;
+                                          return allow;
+                                        }];
+    ASSERT_TRUE(eventsUntil(^{
+      return (BOOL)([window delegate] != nil);
+    }));
+    if (Protocol* windowDelegate = objc_getProtocol("NSWindowDelegate")) {
+      EXPECT_TRUE([[window delegate] conformsToProtocol:windowDelegate]);
+      EXPECT_FALSE([plugin conformsToProtocol:windowDelegate]);
+    }
+
+    [window performClose:nil];
+    EXPECT_EQ(asked, 1);
+    EXPECT_TRUE([window isVisible]) << "the host said no";
+
+    // A resize records the frame's size, raised to the minimum, where
+    // another process reads it.
+    [window setFrame:NSMakeRect(100, 100, 200, 400) display:YES];
+    NSDictionary* record =
+        [[NSUserDefaults standardUserDefaults] dictionaryForKey:@"test.composeSize"];
+    EXPECT_DOUBLE_EQ([[record objectForKey:@"width"] doubleValue], 300);
+    EXPECT_DOUBLE_EQ([[record objectForKey:@"height"] doubleValue], 400);
+    [[NSUserDefaults standardUserDefaults] synchronize];
+    const std::string seen = readByAnotherProcess(@"test.composeSize");
+    EXPECT_NE(seen.find("width = 300"), std::string::npos) << seen;
+
+    // The host lets the next close through without being asked.
+    [plugin allowComposeWindowCloseWithWindowIdentifier:@"main"];
+    [[NSRunLoop currentRunLoop] runUntilDate:[NSDate dateWithTimeIntervalSinceNow:0.2]];
+    [window performClose:nil];
+    EXPECT_FALSE([window isVisible]);
+    EXPECT_EQ(asked, 1);
+  }
+}
+
+// An update framework whose controller lacks the initializer the plug-in
+// sends: the runtime's error stops inside the plug-in, which answers
+// nothing and says so once.
+TEST(Bundle, AnErrorInsideThePluginStopsAtItsBoundaryAndIsReportedOnce) {
+  @autoreleasepool {
+    id plugin = makePlugin();
+    ASSERT_NE(plugin, nil);
+    Class broken = objc_allocateClassPair([NSObject class], "SPUStandardUpdaterController", 0);
+    ASSERT_NE(broken, Nil);
+    objc_registerClassPair(broken);
+    const std::string first = standardErrorOf(^{
+      [plugin startUpdater];
+    });
+    EXPECT_NE(first.find("TovikMacPlugin: an error"), std::string::npos) << first;
+    EXPECT_NE(first.find("startUpdater"), std::string::npos) << first;
+    const std::string second = standardErrorOf(^{
+      [plugin startUpdater];
+    });
+    EXPECT_EQ(second.find("TovikMacPlugin"), std::string::npos) << second;
+  }
+}
+
+}  // namespace
