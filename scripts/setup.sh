@@ -18,4 +18,6 @@ if [ "$(id -u)" -ne 0 ]; then
   exit 1
 fi
 apt-get update
-DEBIAN_FRONTEND=noninteractive apt-get install -y "${missing[@]}"
+# Only what is named: GNUstep's recommendations alone would bring speech
+# recognition data and more to a bare machine.
+DEBIAN_FRONTEND=noninteractive apt-get install -y --no-install-recommends "${missing[@]}"

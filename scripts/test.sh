@@ -3,7 +3,8 @@
 # with clang-tidy, the kit as a host developer uses it, a second build with
 # AddressSanitizer and UndefinedBehaviorSanitizer, one with ThreadSanitizer,
 # and the AppKit backend's build against GNUstep, whose tests start and stop
-# their own X server (scripts/run-under-xvfb.sh). Works from a source tarball
+# their own X server (scripts/run-under-xvfb.sh) and load the bundle as built
+# and as installed; then the Mac's build is generated and checked. Works from a source tarball
 # as well as from a clone: the project's files are found on disk, not asked
 # of a version-control system.
 set -euo pipefail
@@ -39,6 +40,17 @@ check_kit() {
   "$work/pkg-config-test" --gtest_brief=1
 }
 
+# The bundle as `cmake --install` gives it to a host, loaded by the same
+# Cocoa host test as the built one.
+check_installed_bundle() {
+  local prefix
+  prefix=$(mktemp -d)
+  cmake --install build/appkit --prefix "$prefix"
+  TOVIK_BUNDLE_PATH="$prefix/PlugIns/TovikMacPlugin.bundle" \
+    scripts/run-under-xvfb.sh build/appkit/tests/appkit/appkit_bundle_tests --gtest_brief=1
+  rm -rf "$prefix"
+}
+
 sources -name '*.h' -o -name '*.cpp' -o -name '*.mm' | xargs -0 clang-format --dry-run --Werror
 for preset in default asan tsan appkit; do
   cmake --preset "$preset"
@@ -46,7 +58,13 @@ for preset in default asan tsan appkit; do
   ctest --preset "$preset"
   if [ "$preset" = default ]; then
     # The examples are projects of their own, checked against the installed kit.
-    sources -name '*.cpp' -not -path './examples/*' | xargs -0 clang-tidy -p build/default --quiet
+    sources -name '*.cpp' -not -path './examples/*' -not -path './platform/appkit/*' |
+      xargs -0 clang-tidy -p build/default --quiet
     check_kit
+  fi
+  if [ "$preset" = appkit ]; then
+    sources -name '*.cpp' -path './platform/appkit/*' | xargs -0 clang-tidy -p build/appkit --quiet
+    check_installed_bundle
+    scripts/check-mac-build.sh
   fi
 done

@@ -9,6 +9,7 @@
 
 #include <array>
 #include <cstdio>
+#include <cstdlib>
 #include <memory>
 #include <string>
 
@@ -28,7 +29,14 @@ namespace {
 using appkit_test::eventsUntil;
 using appkit_test::makeWindow;
 
-NSBundle* pluginBundle() { return [NSBundle bundleWithPath:@TOVIK_BUNDLE_PATH]; }
+// The bundle this build made, or the one the environment's TOVIK_BUNDLE_PATH
+// names (an installed copy).
+NSString* bundlePath() {
+  const char* path = std::getenv("TOVIK_BUNDLE_PATH");
+  return path != nullptr ? [NSString stringWithUTF8String:path] : @TOVIK_BUNDLE_PATH;
+}
+
+NSBundle* pluginBundle() { return [NSBundle bundleWithPath:bundlePath()]; }
 
 id makePlugin() {
   NSBundle* bundle = pluginBundle();
@@ -62,7 +70,8 @@ std::string standardErrorOf(void (^work)(void)) {
   close(saved);
   std::rewind(captured);
   std::string text;
-  for (int c = std::fgetc(captured); c != EOF; c = std::fgetc(captured)) text += static_cast<char>(c);
+  for (int c = std::fgetc(captured); c != EOF; c = std::fgetc(captured))
+    text += static_cast<char>(c);
   std::fclose(captured);
   return text;
 }
@@ -71,7 +80,7 @@ int gPluginsDeallocated = 0;
 void countingDealloc(id self, SEL cmd) {
   ++gPluginsDeallocated;
   reinterpret_cast<void (*)(id, SEL)>(class_getMethodImplementation([NSObject class], cmd))(self,
-                                                                                           cmd);
+                                                                                            cmd);
 }
 
 TEST(Bundle, AHostLoadsItOnceMakesItsPrincipalClassAndLetsTheObjectGo) {
@@ -121,14 +130,15 @@ TEST(Bundle, ABundleWithoutALoadableExecutableIsRefusedWithoutHarm) {
       stringByAppendingPathComponent:[NSString stringWithFormat:@"tovik-bundles-%d", getpid()]];
   NSString* executable = [pluginBundle() executablePath];
   ASSERT_NE(executable, nil);
-  NSString* inside = [executable substringFromIndex:[@TOVIK_BUNDLE_PATH length] + 1];
+  NSString* inside = [executable substringFromIndex:[bundlePath() length] + 1];
   for (NSString* kind : {@"missing", @"not-a-library"}) {
-    NSString* copy = [folder stringByAppendingPathComponent:[kind stringByAppendingString:@".bundle"]];
+    NSString* copy =
+        [folder stringByAppendingPathComponent:[kind stringByAppendingString:@".bundle"]];
     ASSERT_TRUE([files createDirectoryAtPath:folder
                  withIntermediateDirectories:YES
                                   attributes:nil
                                        error:nullptr]);
-    ASSERT_TRUE([files copyItemAtPath:@TOVIK_BUNDLE_PATH toPath:copy error:nullptr]);
+    ASSERT_TRUE([files copyItemAtPath:bundlePath() toPath:copy error:nullptr]);
     // A bundle of its own: GNUstep answers an already loaded bundle of the
     // same identifier in its place.
     for (NSString* file in [files enumeratorAtPath:copy]) {
@@ -143,7 +153,7 @@ TEST(Bundle, ABundleWithoutALoadableExecutableIsRefusedWithoutHarm) {
     ASSERT_TRUE([files removeItemAtPath:broken error:nullptr]);
     if ([kind isEqual:@"not-a-library"]) {
       ASSERT_TRUE([[@"#!/bin/sh\n" dataUsingEncoding:NSUTF8StringEncoding] writeToFile:broken
-                                                                              atomically:YES]);
+                                                                            atomically:YES]);
     }
     NSBundle* bundle = [NSBundle bundleWithPath:copy];
     EXPECT_FALSE([bundle load]) << [kind UTF8String];
@@ -192,11 +202,12 @@ TEST(Bundle, AComposeWindowAsksTheHostBeforeClosingAndRecordsItsSize) {
                                      @"minimumHeight", nil];
 
     // What is not a should-close block of the right type configures nothing.
+    id notABlock = @"not a block";
+    void (^anotherSignature)(NSString*) = ^(NSString* /*unused*/) {
+    };
+    [plugin configureComposeWindowWithConfiguration:configuration shouldClose:notABlock];
     [plugin configureComposeWindowWithConfiguration:configuration
-                                        shouldClose:(BOOL (^)(void))(id)@"not a block"];
-    [plugin configureComposeWindowWithConfiguration:configuration
-                                        shouldClose:(BOOL (^)(void))^(NSString* /*unused*/){
-                                        }];
+                                        shouldClose:static_cast<id>(anotherSignature)];
     [[NSRunLoop currentRunLoop] runUntilDate:[NSDate dateWithTimeIntervalSinceNow:0.2]];
     EXPECT_EQ([window delegate], nil);
 

@@ -4,6 +4,7 @@
 #include <vector>
 
 #include "platform/application.h"
+#include "platform/foundation.h"
 #include "platform/main_queue.h"
 #include "platform/window.h"
 #include "plugin/plugin_class.h"
@@ -94,6 +95,24 @@ TEST_F(PluginTest, NoWindowsAndNullArgumentsDoNothing) {
   configure("nothing-there");
   EXPECT_EQ(MainQueue::main().runUntilIdle(), 1U);
   EXPECT_TRUE(Application::shared()->windows().empty());
+}
+
+TEST_F(PluginTest, ABlockOfAnotherSignatureIsTakenAsNone) {
+  auto window = Window::create({{0, 0}, {400, 300}});
+  window->setIdentifier(str("typed").get());
+  window->orderFront(nullptr);
+  const auto configuration = Dictionary::make({{"windowIdentifier", str("typed")}});
+  const auto compose = [&](BlockBase* shouldClose) {
+    send<void>(plugin.get(),
+               "configureComposeWindowWithConfiguration:shouldClose:", configuration.get(),
+               shouldClose);
+    MainQueue::main().runUntilIdle();
+  };
+  compose(makeBlock<void()>([] {}).get());
+  compose(makeBlock<bool(String*)>([](String*) { return true; }).get());
+  EXPECT_EQ(window->delegate(), nullptr);
+  compose(makeBlock<bool()>([] { return true; }).get());
+  EXPECT_NE(window->delegate(), nullptr);
 }
 
 }  // namespace
