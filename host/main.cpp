@@ -68,9 +68,30 @@ int clickMap(int argc, char** argv) {
   return 0;
 }
 
+constexpr const char* kUsage =
+    "usage: tovik-host [MODULE]\n"
+    "       tovik-host defaults read DOMAIN [KEY]\n"
+    "       tovik-host clickmap [--width W] [--toolbar] [--fullscreen] FILE.png\n"
+    "\n"
+    "With no command, loads MODULE (by default the TovikMacPlugin module this\n"
+    "host was built with), drives TovikMacWindowPlugin as an application would\n"
+    "and prints a transcript of what it did.\n"
+    "  defaults read  prints a domain's stored user defaults, or one key\n"
+    "  clickmap       draws where clicks land on a window's titlebar strip,\n"
+    "                 before and after the plug-in configures it\n";
+
 }  // namespace
 
 int main(int argc, char** argv) {
+  if (argc >= 2 && (std::string_view(argv[1]) == "--help" || std::string_view(argv[1]) == "-h")) {
+    std::fputs(kUsage, stdout);
+    return 0;
+  }
+  // A module path never starts with '-': an option this host does not know.
+  if (argc >= 2 && argv[1][0] == '-') {
+    std::fprintf(stderr, "tovik-host: unknown option %s\n%s", argv[1], kUsage);
+    return 2;
+  }
   if (argc >= 4 && std::string_view(argv[1]) == "defaults" && std::string_view(argv[2]) == "read") {
     return readDefaults(argv[3], argc >= 5 ? argv[4] : nullptr);
   }

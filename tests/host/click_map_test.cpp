@@ -84,6 +84,11 @@ TEST_F(ClickMapTest, TheStripClicksThroughOnlyAfterConfiguringAndABadWidthIsRefu
   // Away from the buttons: the titlebar's own before, the host's content after.
   EXPECT_FALSE(at(false, o.width - 40, 12, kHostContentLabel));
   EXPECT_TRUE(at(true, o.width - 40, 12, kHostContentLabel));
+  // The host's strip views, 80 and 208 points in: after configuring, the one
+  // whose class name holds "toolbar" gives way to the content.
+  EXPECT_FALSE(at(false, 140, 14, "HostSearchField"));
+  EXPECT_TRUE(at(true, 140, 14, "HostSearchField"));
+  EXPECT_TRUE(at(true, 268, 14, kHostContentLabel));
 
   const std::string out = (dir_ / "out.png").string();
   for (const char* width : {"0", "abc", "900x", "100000"}) {
@@ -94,6 +99,9 @@ TEST_F(ClickMapTest, TheStripClicksThroughOnlyAfterConfiguringAndABadWidthIsRefu
   EXPECT_FALSE(fs::exists(out));
   EXPECT_EQ(runHost("clickmap --width 400 --toolbar " + out + " >/dev/null"), 0);
   EXPECT_TRUE(fs::exists(out));
+  // Options are not modules to load: --help answers, another is refused.
+  EXPECT_EQ(runHost("--help | grep -q '^usage: tovik-host \\[MODULE\\]'"), 0);
+  EXPECT_EQ(runHost("--verbose 2>/dev/null"), 2);
 }
 
 // cairo's and fontconfig's font caches are given back at exit for the leak checker.
