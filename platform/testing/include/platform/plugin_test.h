@@ -29,6 +29,8 @@ class PluginTest : public ::testing::Test {
   std::size_t turn() { return host_->queue().turn(); }
   ManualMainQueue& queue() { return host_->queue(); }
   ManualClock& clock() { return host_->queue().clock(); }
+  // The folder the user defaults are kept in for this test.
+  [[nodiscard]] const std::filesystem::path& preferences() const { return host_->preferences(); }
 
   Ref<Object> plugin;
 
