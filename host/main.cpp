@@ -2,11 +2,11 @@
 // module by path, finds TovikMacWindowPlugin by its plain name, and drives
 // it as a host application would, printing what happened.
 #include <cairo.h>
-#include <dlfcn.h>
 #include <fontconfig/fontconfig.h>
 
 #include <cstdio>
 #include <optional>
+#include <stdexcept>
 #include <string>
 #include <string_view>
 #include <thread>
@@ -18,6 +18,7 @@
 #include "platform/application.h"
 #include "platform/foundation.h"
 #include "platform/main_queue.h"
+#include "platform/testing.h"
 #include "platform/updater.h"
 #include "platform/window.h"
 #include "platform/workspace.h"
@@ -35,16 +36,12 @@ std::string describe(const Window* window) {
 // Loads the module and creates its TovikMacWindowPlugin; nothing, with the
 // reason printed, when either fails.
 Ref<Object> loadPlugin(const std::string& modulePath) {
-  if (dlopen(modulePath.c_str(), RTLD_NOW | RTLD_LOCAL) == nullptr) {
-    std::fprintf(stderr, "tovik-host: cannot load %s: %s\n", modulePath.c_str(), dlerror());
+  try {
+    return testing::makePlugin(testing::loadPluginClass(modulePath));
+  } catch (const std::runtime_error& error) {
+    std::fprintf(stderr, "tovik-host: %s\n", error.what());
     return nullptr;
   }
-  Class* pluginClass = objc_getClass("TovikMacWindowPlugin");
-  if (pluginClass == nullptr) {
-    std::fprintf(stderr, "tovik-host: the module did not register TovikMacWindowPlugin\n");
-    return nullptr;
-  }
-  return send<Ref<Object>>(class_createInstance(pluginClass).get(), "init");
 }
 
 int clickMap(int argc, char** argv) {

@@ -1,5 +1,3 @@
-#include <ostream>
-
 #include "platform/event.h"
 #include "platform/testing.h"
 
@@ -83,8 +81,3 @@ std::string describe(const Window* window) {
 }
 
 }  // namespace tovik::testing
-
-namespace tovik {
-void printDescription(const View* view, std::ostream* os) { *os << testing::describe(view); }
-void printDescription(const Window* window, std::ostream* os) { *os << testing::describe(window); }
-}  // namespace tovik

@@ -2,7 +2,6 @@
 #include "host/click_map.h"
 
 #include <cairo.h>
-#include <dlfcn.h>
 #include <fontconfig/fontconfig.h>
 #include <gtest/gtest.h>
 #include <sys/wait.h>
@@ -17,6 +16,7 @@
 #include <string>
 #include <string_view>
 
+#include "platform/testing.h"
 #include "platform/window_metrics.h"
 
 namespace tovik {
@@ -25,12 +25,8 @@ namespace {
 namespace fs = std::filesystem;
 
 Object* plugin() {  // loaded from its module as tovik-host loads it
-  static const Ref<Object> instance = [] {
-    if (dlopen(TOVIK_MODULE_PATH, RTLD_NOW | RTLD_LOCAL) == nullptr) return Ref<Object>();
-    Class* cls = objc_getClass("TovikMacWindowPlugin");
-    return cls != nullptr ? send<Ref<Object>>(class_createInstance(cls).get(), "init")
-                          : Ref<Object>();
-  }();
+  static const Ref<Object> instance =
+      testing::makePlugin(testing::loadPluginClass(TOVIK_MODULE_PATH));
   return instance.get();
 }
 
@@ -48,7 +44,6 @@ class ClickMapTest : public ::testing::Test {
 };
 
 TEST_F(ClickMapTest, TheStripClicksThroughOnlyAfterConfiguringAndABadWidthIsRefused) {
-  ASSERT_NE(plugin(), nullptr);
   ClickMapOptions o;
   o.width = 700;
   o.file = (dir_ / "map.png").string();

@@ -4,7 +4,7 @@
 #include <cstdint>
 #include <filesystem>
 #include <initializer_list>
-#include <iosfwd>
+#include <ostream>
 #include <string>
 #include <string_view>
 #include <vector>
@@ -150,8 +150,8 @@ HostToolbar makeHostToolbar(std::string_view identifier, std::vector<ToolbarItem
 
 // The user's mouse. Points are in the window's coordinates (bottom-left
 // origin); each gesture goes through the application as the window server
-// delivers it, so event monitors see it. A click is a press and a release;
-// each gesture answers the view its (last) press reached, none when the
+// delivers it, so event monitors see it. A click is a press and a release.
+// Each but drag answers the view its (last) press reached, none when the
 // window is not on screen.
 CGPoint centreOf(const View* view);  // in its window's coordinates
 Ref<View> press(Window* window, std::uint64_t eventType, CGPoint at, std::int64_t clicks = 1);
@@ -177,13 +177,11 @@ namespace tovik {
 
 // GoogleTest prints a value through a PrintTo that argument-dependent lookup
 // finds; these show views and windows by describe() rather than as bytes.
-void printDescription(const View* view, std::ostream* os);
-void printDescription(const Window* window, std::ostream* os);
 template <class T>
 requires std::derived_from<T, View> || std::derived_from<T, Window>
-void PrintTo(T* object, std::ostream* os) { printDescription(object, os); }
+void PrintTo(T* object, std::ostream* os) { *os << testing::describe(object); }
 template <class T>
 requires std::derived_from<T, View> || std::derived_from<T, Window>
-void PrintTo(const Ref<T>& object, std::ostream* os) { printDescription(object.get(), os); }
+void PrintTo(const Ref<T>& object, std::ostream* os) { *os << testing::describe(object.get()); }
 
 }  // namespace tovik
