@@ -10,52 +10,16 @@
 #include <memory>
 
 #include "platform/main_queue.h"
-#include "platform/toolbar.h"
-#include "platform/view.h"
+#include "platform/testing.h"
 
 namespace tovik {
 
 namespace {
 
-// The host toolbar's two items, each showing a view of a host class so that
-// the legend names them.
-constexpr std::array<std::pair<const char*, CGSize>, 2> kHostItems{
-    {{"HostSearchField", {120, 22}}, {"HostShareButton", {32, 22}}}};
-
-Class* hostViewClass(const char* name) {
-  if (Class* existing = objc_getClass(name)) return existing;
-  Class* cls = objc_allocateClassPair(View::runtimeClass(), name);
-  objc_registerClassPair(cls);
-  return cls;
-}
-
-// A toolbar delegate as a host writes one: it names its items and makes each
-// when the toolbar asks.
-Class* hostToolbarDelegateClass() {
-  static Class* const cls = [] {
-    Class* c = objc_allocateClassPair(Object::runtimeClass(), "HostClickMapToolbarDelegate");
-    addMethod(c, "toolbarDefaultItemIdentifiers:", [](Object*, Toolbar*) {
-      std::vector<Ref<Object>> identifiers;
-      identifiers.reserve(kHostItems.size());
-      for (const auto& [name, size] : kHostItems) identifiers.push_back(str(name));
-      return Array::make(std::move(identifiers));
-    });
-    addMethod(c, "toolbar:itemForItemIdentifier:willBeInsertedIntoToolbar:",
-              [](Object*, Toolbar*, String* identifier, bool) -> Ref<ToolbarItem> {
-                for (const auto& [name, size] : kHostItems) {
-                  if (identifier->utf8() != name) continue;
-                  auto item = make<ToolbarItem>();
-                  item->initWithItemIdentifier(identifier);
-                  item->setView(View::withFrame(hostViewClass(name), {{0, 0}, size}).get());
-                  return item;
-                }
-                return nullptr;
-              });
-    objc_registerClassPair(c);
-    return c;
-  }();
-  return cls;
-}
+// The host's own views in the strip: one clicked as usual, one whose class
+// name holds "toolbar" and so gives way once the window is configured.
+constexpr std::initializer_list<const char*> kHostStripViews = {"HostSearchField",
+                                                                "HostToolbarButton"};
 
 std::optional<int> parseWidth(std::string_view text) {
   int value = 0;
@@ -87,7 +51,14 @@ Rgb fromHsv(double hue, double saturation, double value) {
 }
 
 constexpr int kMargin = 12;
+constexpr int kTitleHeight = 22;
 constexpr int kCaptionHeight = 22;
+constexpr int kMapsTop = kMargin + kTitleHeight + kCaptionHeight;
+constexpr int kRulerHeight = 30;
+constexpr int kRulerStep = 100;      // points between labelled ticks
+constexpr int kRulerMinorStep = 10;  // points between small ticks
+constexpr int kNoteLine = 18;
+constexpr int kNotes = 2;
 constexpr int kHalfGap = 24;
 constexpr int kLegendGap = 16;
 constexpr int kLegendLine = 20;
@@ -134,6 +105,68 @@ void drawText(cairo_t* cr, double x, double y, const std::string& text) {
   cairo_show_text(cr, text.c_str());
 }
 
+std::string points(double value) { return std::to_string(std::lround(value)); }
+
+// A dashed line across the half at the strip's lower edge.
+void drawStripEdge(cairo_t* cr, const HitGrid& grid, int left) {
+  if (grid.stripHeight >= grid.rows) return;
+  const double y = kMapsTop + grid.stripHeight * kClickMapScale - 0.5;
+  const std::array<double, 2> dash{6, 4};
+  cairo_save(cr);
+  cairo_set_source_rgb(cr, 0, 0, 0);
+  cairo_set_line_width(cr, 1);
+  cairo_set_dash(cr, dash.data(), static_cast<int>(dash.size()), 0);
+  cairo_move_to(cr, left, y);
+  cairo_line_to(cr, left + grid.columns * kClickMapScale, y);
+  cairo_stroke(cr);
+  cairo_restore(cr);
+}
+
+// The host's strip views outlined and named, where they lie whatever a click
+// there reaches.
+void drawHostViews(cairo_t* cr, const ClickMapSamples& samples, int left) {
+  cairo_save(cr);
+  cairo_set_font_size(cr, 11);
+  cairo_set_line_width(cr, 1);
+  for (const HostViewOutline& view : samples.hostViews) {
+    const double x = left + view.frame.origin.x * kClickMapScale + 0.5;
+    const double y =
+        kMapsTop +
+        (samples.windowHeight - view.frame.origin.y - view.frame.size.height) * kClickMapScale +
+        0.5;
+    cairo_set_source_rgb(cr, 0.1, 0.1, 0.1);
+    cairo_rectangle(cr, x, y, view.frame.size.width * kClickMapScale - 1,
+                    view.frame.size.height * kClickMapScale - 1);
+    cairo_stroke(cr);
+    drawText(cr, x + 4, y + 14, view.name);
+  }
+  cairo_restore(cr);
+}
+
+// A ruler in points under the half, its ticks at the columns they measure.
+void drawRuler(cairo_t* cr, const HitGrid& grid, int left, int top) {
+  cairo_set_source_rgb(cr, 0.1, 0.1, 0.1);
+  cairo_set_line_width(cr, 1);
+  for (int column = 0; column <= grid.columns; column += kRulerMinorStep) {
+    const double x = left + column * kClickMapScale + 0.5;
+    cairo_move_to(cr, x, top);
+    cairo_line_to(cr, x, top + (column % kRulerStep == 0 ? 8 : 3));
+  }
+  cairo_move_to(cr, left, top + 0.5);
+  cairo_line_to(cr, left + grid.columns * kClickMapScale, top + 0.5);
+  cairo_stroke(cr);
+  for (int column = 0; column <= grid.columns; column += kRulerStep) {
+    // Beside its tick, or before it where it would run past the half.
+    const std::string label = points(column) + " pt";
+    cairo_text_extents_t extents{};
+    cairo_text_extents(cr, label.c_str(), &extents);
+    const double x = left + column * kClickMapScale;
+    const double right = left + grid.columns * kClickMapScale;
+    drawText(cr, x + 3 + extents.x_advance > right ? x - 3 - extents.x_advance : x + 3, top + 20,
+             label);
+  }
+}
+
 }  // namespace
 
 HitGrid sampleHits(Window* window, int rows) {
@@ -141,6 +174,8 @@ HitGrid sampleHits(Window* window, int rows) {
   View* frameView = contentView->superview();
   const double height = window->frame().size.height;
   HitGrid grid;
+  const CGRect belowStrip = window->contentLayoutRect();
+  grid.stripHeight = height - (belowStrip.origin.y + belowStrip.size.height);
   grid.columns = static_cast<int>(window->frame().size.width);
   grid.rows = std::min(rows, static_cast<int>(height));
   grid.labels.reserve(static_cast<std::size_t>(grid.columns) * static_cast<std::size_t>(grid.rows));
@@ -183,21 +218,23 @@ std::optional<ClickMapOptions> parseClickMapArguments(std::span<const std::strin
 }
 
 ClickMapSamples sampleClickMaps(Object* plugin, const ClickMapOptions& options) {
-  constexpr double kWindowHeight = 600;
-  auto window = Window::create({{0, 0}, {static_cast<double>(options.width), kWindowHeight}});
-  window->setIdentifier(str("clickmap").get());
-  window->makeKeyAndOrderFront(nullptr);
+  const testing::HostWindow host = testing::makeHostWindow(
+      "clickmap", kHostStripViews, {static_cast<double>(options.width), kClickMapWindowHeight});
+  Window* window = host.window.get();
   // The toolbar keeps its delegate weakly; the host holds it until the end.
-  Ref<Object> delegate;
+  testing::HostToolbar toolbar;
   if (options.toolbar) {
-    delegate = class_createInstance(hostToolbarDelegateClass());
-    auto toolbar = make<Toolbar>();
-    toolbar->initWithIdentifier(str("host.clickmap.toolbar").get());
-    toolbar->setDelegate(delegate.get());
-    window->setToolbar(toolbar.get());
+    toolbar = testing::makeHostToolbar(
+        "host.clickmap.toolbar", {{"HostFilterField", {120, 22}}, {"HostShareButton", {32, 22}}});
+    window->setToolbar(toolbar.toolbar.get());
   }
   ClickMapSamples samples;
-  samples.before = sampleHits(window.get(), kClickMapRows);
+  samples.windowHeight = kClickMapWindowHeight;
+  for (const Ref<View>& view : host.stripViews) {
+    samples.hostViews.push_back(
+        {view->isa()->name(), {view->convertPointToView({0, 0}, nullptr), view->frame().size}});
+  }
+  samples.before = sampleHits(window, kClickMapRows);
   send<void>(plugin, "configureMainWindowTitlebarWithWindowIdentifier:", str("clickmap").get());
   MainQueue::main().runUntilIdle();
   if (options.fullscreen) {
@@ -205,7 +242,7 @@ ClickMapSamples sampleClickMaps(Object* plugin, const ClickMapOptions& options) 
     // Past the plug-in's delayed refreshes after the transition.
     MainQueue::main().runFor(seconds(1.1));
   }
-  samples.after = sampleHits(window.get(), kClickMapRows);
+  samples.after = sampleHits(window, kClickMapRows);
   window->close();
   MainQueue::main().runUntilIdle();
   return samples;
@@ -243,17 +280,18 @@ Rgb clickMapColour(std::string_view label) {
 
 PixelPoint clickMapPixel(const ClickMapSamples& samples, bool after, int column, int row) {
   return {halfLeft(samples, after) + column * kClickMapScale + kClickMapScale / 2,
-          kMargin + kCaptionHeight + row * kClickMapScale + kClickMapScale / 2};
+          kMapsTop + row * kClickMapScale + kClickMapScale / 2};
 }
 
 bool drawClickMap(const ClickMapSamples& samples, const std::string& path) {
   const std::vector<std::string> labels = legendLabels(samples);
   const int mapsBottom =
-      kMargin + kCaptionHeight + std::max(samples.before.rows, samples.after.rows) * kClickMapScale;
+      kMapsTop + std::max(samples.before.rows, samples.after.rows) * kClickMapScale;
+  const int notesTop = mapsBottom + kRulerHeight;
+  const int legendTop = notesTop + kNotes * kNoteLine + kLegendGap;
   const int width = std::max(
       kMinImageWidth, halfLeft(samples, true) + samples.after.columns * kClickMapScale + kMargin);
-  const int height =
-      mapsBottom + kLegendGap + static_cast<int>(labels.size()) * kLegendLine + kMargin;
+  const int height = legendTop + static_cast<int>(labels.size()) * kLegendLine + kMargin;
   const std::unique_ptr<cairo_surface_t, decltype(&cairo_surface_destroy)> surface(
       cairo_image_surface_create(CAIRO_FORMAT_RGB24, width, height), &cairo_surface_destroy);
   const std::unique_ptr<cairo_t, decltype(&cairo_destroy)> context(cairo_create(surface.get()),
@@ -264,14 +302,34 @@ bool drawClickMap(const ClickMapSamples& samples, const std::string& path) {
 
   cairo_select_font_face(cr, "sans-serif", CAIRO_FONT_SLANT_NORMAL, CAIRO_FONT_WEIGHT_NORMAL);
   cairo_set_font_size(cr, 13);
-  const int mapsTop = kMargin + kCaptionHeight;
   constexpr int kBaselineAbove = 7;
-  drawText(cr, halfLeft(samples, false), mapsTop - kBaselineAbove, "before configuring");
-  drawText(cr, halfLeft(samples, true), mapsTop - kBaselineAbove, "after configuring");
-  drawGrid(cr, samples.before, halfLeft(samples, false), mapsTop);
-  drawGrid(cr, samples.after, halfLeft(samples, true), mapsTop);
+  drawText(cr, kMargin, kMargin + kTitleHeight - kBaselineAbove,
+           "The top " + std::to_string(samples.before.rows) + " points of a " +
+               std::to_string(samples.before.columns) + " x " + points(kClickMapWindowHeight) +
+               " point window, each point coloured by the view a click there reaches; 1 point = " +
+               std::to_string(kClickMapScale) +
+               " pixels. The dashed line is the lower edge of "
+               "the titlebar strip; outlines are the host's views in it.");
+  for (const bool after : {false, true}) {
+    const HitGrid& grid = after ? samples.after : samples.before;
+    const int left = halfLeft(samples, after);
+    drawText(cr, left, kMapsTop - kBaselineAbove,
+             std::string(after ? "after" : "before") + " configuring: the strip is " +
+                 points(grid.stripHeight) + " points tall");
+    drawGrid(cr, grid, left, kMapsTop);
+    drawStripEdge(cr, grid, left);
+    drawHostViews(cr, samples, left);
+    drawRuler(cr, grid, left, mapsBottom + 2);
+  }
+  drawText(cr, kMargin, notesTop + kNoteLine - 4,
+           "Configuring puts the plug-in's own NSToolbar (one invisible item) in place of any "
+           "the host set: the host's toolbar items leave the window.");
+  drawText(cr, kMargin, notesTop + 2 * kNoteLine - 4,
+           "In a configured window a host view whose class name holds \"toolbar\" or "
+           "\"titlebar\" gives way to what lies beneath (HostToolbarButton); any other is "
+           "clicked as usual (HostSearchField).");
 
-  int y = mapsBottom + kLegendGap;
+  int y = legendTop;
   for (const std::string& label : labels) {
     setColour(cr, clickMapColour(label));
     cairo_rectangle(cr, kMargin, y, kSwatch, kSwatch);

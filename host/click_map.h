@@ -25,6 +25,7 @@ inline constexpr std::string_view kNoViewLabel = "no view";
 struct HitGrid {
   int columns = 0;
   int rows = 0;
+  double stripHeight = 0;           // the titlebar strip's, in points
   std::vector<std::string> labels;  // row by row from the top
 
   [[nodiscard]] const std::string& at(int column, int row) const {
@@ -55,15 +56,27 @@ inline constexpr const char* kClickMapUsage =
     "usage: tovik-host clickmap [--width W] [--toolbar] [--fullscreen] FILE.png\n"
     "  W: the window's width, a whole number of points from 120 to 4096 (default 900)\n";
 
-// The window's top rows, in points, that the picture shows.
+// The window's height, and its top rows, in points, that the picture shows.
+inline constexpr double kClickMapWindowHeight = 600;
 inline constexpr int kClickMapRows = 80;
+
+// A host view of the strip: its class name and its frame in window
+// coordinates, outlined in both halves so that one which gives way is still
+// seen where it lies.
+struct HostViewOutline {
+  std::string name;
+  CGRect frame;
+};
 
 struct ClickMapSamples {
   HitGrid before;
   HitGrid after;
+  double windowHeight = 0;
+  std::vector<HostViewOutline> hostViews;
 };
 
-// Creates a titled window as the options say, samples it, has `plugin`
+// Creates a titled window as the options say, with two host views in its
+// strip (HostSearchField and HostToolbarButton), samples it, has `plugin`
 // configure it as the main window (running the main queue), samples it again
 // and closes it.
 ClickMapSamples sampleClickMaps(Object* plugin, const ClickMapOptions& options);
@@ -80,7 +93,8 @@ struct Rgb {
 Rgb clickMapColour(std::string_view label);
 
 // Where the picture puts the point (column, row) of a half: each point is a
-// kClickMapScale-pixel square, the halves side by side under their captions.
+// kClickMapScale-pixel square, the halves side by side under a title line
+// and their captions, each with a ruler beneath it.
 inline constexpr int kClickMapScale = 2;
 struct PixelPoint {
   int x = 0;
@@ -88,7 +102,10 @@ struct PixelPoint {
 };
 PixelPoint clickMapPixel(const ClickMapSamples& samples, bool after, int column, int row);
 
-// Draws the two halves, their captions and a legend of labels to a PNG file.
+// Draws the two halves with their captions (the strip's height), a dashed
+// line at each strip's lower edge, a ruler in points under each, a title
+// saying what part of which window is shown, a note on what configuring
+// changed, and a legend of labels, to a PNG file.
 bool drawClickMap(const ClickMapSamples& samples, const std::string& path);
 
 // sampleClickMaps and drawClickMap to options.file; whether the file was

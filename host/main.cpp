@@ -2,11 +2,11 @@
 // module by path, finds TovikMacWindowPlugin by its plain name, and drives
 // it as a host application would, printing what happened.
 #include <cairo.h>
-#include <dlfcn.h>
 #include <fontconfig/fontconfig.h>
 
 #include <cstdio>
 #include <optional>
+#include <stdexcept>
 #include <string>
 #include <string_view>
 #include <thread>
@@ -18,6 +18,7 @@
 #include "platform/application.h"
 #include "platform/foundation.h"
 #include "platform/main_queue.h"
+#include "platform/testing.h"
 #include "platform/updater.h"
 #include "platform/window.h"
 #include "platform/workspace.h"
@@ -35,16 +36,12 @@ std::string describe(const Window* window) {
 // Loads the module and creates its TovikMacWindowPlugin; nothing, with the
 // reason printed, when either fails.
 Ref<Object> loadPlugin(const std::string& modulePath) {
-  if (dlopen(modulePath.c_str(), RTLD_NOW | RTLD_LOCAL) == nullptr) {
-    std::fprintf(stderr, "tovik-host: cannot load %s: %s\n", modulePath.c_str(), dlerror());
+  try {
+    return testing::makePlugin(testing::loadPluginClass(modulePath));
+  } catch (const std::runtime_error& error) {
+    std::fprintf(stderr, "tovik-host: %s\n", error.what());
     return nullptr;
   }
-  Class* pluginClass = objc_getClass("TovikMacWindowPlugin");
-  if (pluginClass == nullptr) {
-    std::fprintf(stderr, "tovik-host: the module did not register TovikMacWindowPlugin\n");
-    return nullptr;
-  }
-  return send<Ref<Object>>(class_createInstance(pluginClass).get(), "init");
 }
 
 int clickMap(int argc, char** argv) {
@@ -68,9 +65,30 @@ int clickMap(int argc, char** argv) {
   return 0;
 }
 
+constexpr const char* kUsage =
+    "usage: tovik-host [MODULE]\n"
+    "       tovik-host defaults read DOMAIN [KEY]\n"
+    "       tovik-host clickmap [--width W] [--toolbar] [--fullscreen] FILE.png\n"
+    "\n"
+    "With no command, loads MODULE (by default the TovikMacPlugin module this\n"
+    "host was built with), drives TovikMacWindowPlugin as an application would\n"
+    "and prints a transcript of what it did.\n"
+    "  defaults read  prints a domain's stored user defaults, or one key\n"
+    "  clickmap       draws where clicks land on a window's titlebar strip,\n"
+    "                 before and after the plug-in configures it\n";
+
 }  // namespace
 
 int main(int argc, char** argv) {
+  if (argc >= 2 && (std::string_view(argv[1]) == "--help" || std::string_view(argv[1]) == "-h")) {
+    std::fputs(kUsage, stdout);
+    return 0;
+  }
+  // A module path never starts with '-': an option this host does not know.
+  if (argc >= 2 && argv[1][0] == '-') {
+    std::fprintf(stderr, "tovik-host: unknown option %s\n%s", argv[1], kUsage);
+    return 2;
+  }
   if (argc >= 4 && std::string_view(argv[1]) == "defaults" && std::string_view(argv[2]) == "read") {
     return readDefaults(argv[3], argc >= 5 ? argv[4] : nullptr);
   }

@@ -15,29 +15,31 @@ sources() {
   find . \( -path ./build -o -path ./.git \) -prune -o -type f \( "$@" \) -print0 | sort -z
 }
 
-# The kit: installed into an empty prefix, the example project built with
-# CMake against it (with the project's warnings and clang-tidy) and run, and
-# its test built once more through pkg-config and run.
+# The kit: installed into an empty prefix (the README's "$HOME/tovik-kit",
+# with HOME a temporary folder), the example project built with CMake against
+# it (with the project's warnings and clang-tidy) and run, and the README's
+# pkg-config recipe run exactly as the README prints it, on the example's
+# first test.
 check_kit() {
   local example=examples/host-chrome-test
   work=$(mktemp -d)
   trap 'rm -rf "$work"' EXIT
-  cmake --install build/default --prefix "$work/prefix"
-  cmake -S "$example" -B "$work/cmake" -G Ninja -DCMAKE_PREFIX_PATH="$work/prefix" \
+  mkdir "$work/home" "$work/recipe"
+  cmake --install build/default --prefix "$work/home/tovik-kit"
+  cmake -S "$example" -B "$work/cmake" -G Ninja -DCMAKE_PREFIX_PATH="$work/home/tovik-kit" \
     -DCMAKE_CXX_FLAGS="-Wall -Wextra -Wpedantic -Werror" -DCMAKE_EXPORT_COMPILE_COMMANDS=ON
   cmake --build "$work/cmake"
   ctest --test-dir "$work/cmake" --output-on-failure
   clang-tidy -p "$work/cmake" --quiet "$example"/*.cpp
 
-  local pc
-  pc=$(find "$work/prefix" -name tovik-platform.pc)
-  export PKG_CONFIG_PATH=${pc%/*}
-  # shellcheck disable=SC2046 # pkg-config's flags are meant to split
-  g++ -Wall -Wextra -Wpedantic -Werror "$example"/*.cpp -o "$work/pkg-config-test" \
-    -DTOVIK_MODULE_PATH="\"$(pkg-config --variable=module tovik-platform)\"" \
-    $(pkg-config --cflags --libs tovik-platform gtest_main) \
-    -Wl,-rpath,"$(pkg-config --variable=libdir tovik-platform)"
-  "$work/pkg-config-test" --gtest_brief=1
+  local recipe
+  recipe=$(awk '/<!-- check_kit runs this block/ { found = 1; next }
+                found && /^```sh$/ { inside = 1; next }
+                inside && /^```$/ { exit }
+                inside { print }' README.md)
+  [ -n "$recipe" ] || { echo "README.md: no pkg-config recipe found" >&2; return 1; }
+  cp "$example/first_test.cpp" "$work/recipe/my_test.cpp"
+  (cd "$work/recipe" && env -u PKG_CONFIG_PATH HOME="$work/home" bash -euo pipefail -c "$recipe")
 }
 
 # The bundle as `cmake --install` gives it to a host, loaded by the same

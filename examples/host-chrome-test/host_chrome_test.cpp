@@ -2,109 +2,65 @@
 // windows, run on the headless window system. The plug-in is loaded as the
 // application loads it, windows are driven as a user drives them, and the
 // tests check what the user would see.
-#include <dlfcn.h>
 #include <gtest/gtest.h>
 
 #include <chrono>
-#include <cstdlib>
-#include <filesystem>
-#include <fstream>
-#include <iterator>
 #include <memory>
 #include <string>
 #include <vector>
 
-#include "platform/application.h"
-#include "platform/main_queue.h"
-#include "platform/property_list.h"
+#include "platform/plugin_test.h"
 #include "platform/updater.h"
 #include "platform/user_defaults.h"
-#include "platform/window.h"
 #include "platform/workspace.h"
 
 using namespace tovik;
+using namespace tovik::testing;
 using std::chrono::milliseconds;
 
 namespace {
 
-class HostChromeTest : public ::testing::Test {
+// The fixture loads the installed module and makes the plug-in object, runs
+// the main queue on a clock that moves only when the test moves it, keeps
+// the user defaults in a folder of the test's own and resets the workspace.
+class HostChromeTest : public PluginTest {
  protected:
   void SetUp() override {
-    // The module registers TovikMacWindowPlugin in the runtime when it loads.
-    ASSERT_NE(dlopen(TOVIK_MODULE_PATH, RTLD_NOW | RTLD_LOCAL), nullptr) << dlerror();
-    Class* pluginClass = objc_getClass("TovikMacWindowPlugin");
-    ASSERT_NE(pluginClass, nullptr);
-    plugin = send<Ref<Object>>(class_createInstance(pluginClass).get(), "init");
-
-    // The main queue runs on a clock that moves only when the test moves it.
-    MainQueue::main().useClock(&clock);
-    // The application's defaults domain, kept in a folder of the test's own.
-    std::string pattern = (std::filesystem::temp_directory_path() / "host-chrome-XXXXXX").string();
-    preferences = mkdtemp(pattern.data());
+    PluginTest::SetUp();
+    // The application's defaults domain is named by its bundle identifier.
     Application::shared()->setBundleIdentifier("com.example.mailer");
-    UserDefaults::setPreferencesFolder(preferences);
-    // Only the system's own applications registered, no URL opened yet.
-    Workspace::sharedWorkspace()->reset();
-  }
-
-  void TearDown() override {
-    for (const auto& window : Application::shared()->windows()) window->close();
-    MainQueue::main().runFor(seconds(1));  // what the plug-in left on the queue
-    MainQueue::main().useClock(nullptr);
-    UserDefaults::setPreferencesFolder(preferences);  // writes what is pending
-    std::filesystem::remove_all(preferences);
-  }
-
-  // A document window showing a content view of the host's own.
-  Ref<Window> showWindow(std::string_view identifier) {
-    auto window = Window::create({{100, 100}, {900, 600}});
-    window->setIdentifier(str(identifier).get());
-    content = View::withFrame({{0, 0}, {900, 572}});
-    window->setContentView(content.get());
-    window->makeKeyAndOrderFront(nullptr);
-    return window;
   }
 
   // The plug-in does its window work on the main queue: run it.
   void configureMainWindow(std::string_view identifier) {
     send<void>(plugin.get(),
                "configureMainWindowTitlebarWithWindowIdentifier:", str(identifier).get());
-    MainQueue::main().runUntilIdle();
+    turn();
   }
-
-  // A click in the middle of a standard button.
-  static CGPoint centreOf(const View* button) {
-    return button->convertPointToView({7, 7}, nullptr);
-  }
-
-  ManualClock clock;
-  Ref<Object> plugin;
-  std::filesystem::path preferences;
-  Ref<View> content;
 };
 
 TEST_F(HostChromeTest, TheTitlebarStripPassesClicksToTheContentButTheButtonsStillWork) {
-  auto window = showWindow("editor");
-  EXPECT_NE(window->mouseDown({450, 590}), content);  // the titlebar takes it
+  const auto [window, content, strip] = makeHostWindow("editor");
+  EXPECT_NE(clickStrip(window.get(), 450), content);  // the titlebar takes it
   configureMainWindow("editor");
 
   // The strip, across its whole width, now lets clicks through.
   for (const double x : {80.0, 300.0, 450.0, 700.0, 895.0}) {
-    EXPECT_EQ(window->mouseDown({x, 590}), content) << "x = " << x;
+    EXPECT_EQ(clickStrip(window.get(), x), content) << "x = " << x;
   }
-  EXPECT_EQ(window->mouseDown({450, 300}), content);
+  EXPECT_EQ(click(window.get(), {450, 300}), content);
 
   // The standard buttons answer their own clicks and do their work.
   View* miniaturize = window->standardWindowButton(NSWindowMiniaturizeButton);
-  EXPECT_EQ(window->mouseDown(centreOf(miniaturize)).get(), miniaturize);
+  EXPECT_EQ(click(miniaturize).get(), miniaturize);
   EXPECT_TRUE(window->isMiniaturized());
   window->deminiaturize(nullptr);
-  window->mouseDown(centreOf(window->standardWindowButton(NSWindowCloseButton)));
+  click(window->standardWindowButton(NSWindowCloseButton));
   EXPECT_FALSE(window->isVisible());
 }
 
 TEST_F(HostChromeTest, FullScreenHidesTheToolbarAndTheDelayedRefreshesKeepItSo) {
-  auto window = showWindow("editor");
+  const auto [window, content, strip] = makeHostWindow("editor");
   const CGRect frame = window->frame();
   configureMainWindow("editor");
   Toolbar* toolbar = window->toolbar();
@@ -112,18 +68,18 @@ TEST_F(HostChromeTest, FullScreenHidesTheToolbarAndTheDelayedRefreshesKeepItSo) 
   EXPECT_TRUE(toolbar->isVisible());
 
   // The zoom button takes the window into full screen.
-  window->mouseDown(centreOf(window->standardWindowButton(NSWindowZoomButton)));
+  click(window->standardWindowButton(NSWindowZoomButton));
   EXPECT_NE(window->styleMask() & NSWindowStyleMaskFullScreen, 0U);
   EXPECT_FALSE(toolbar->isVisible());
 
   // Something shows the toolbar again; the plug-in's refresh 0.1 s after
   // the transition hides it.
   toolbar->setVisible(true);
-  clock.advance(milliseconds(99));
-  MainQueue::main().runUntilIdle();
+  queue().advance(milliseconds(99));
+  turn();
   EXPECT_TRUE(toolbar->isVisible());
-  clock.advance(milliseconds(1));
-  MainQueue::main().runUntilIdle();
+  queue().advance(milliseconds(1));
+  turn();
   EXPECT_FALSE(toolbar->isVisible());
 
   // Out of full screen: the frame comes back and so does the toolbar, and
@@ -131,26 +87,21 @@ TEST_F(HostChromeTest, FullScreenHidesTheToolbarAndTheDelayedRefreshesKeepItSo) 
   window->toggleFullScreen(nullptr);
   EXPECT_EQ(window->styleMask() & NSWindowStyleMaskFullScreen, 0U);
   EXPECT_EQ(window->frame(), frame);
-  MainQueue::main().runFor(seconds(1));
+  queue().runFor(seconds(1));
   EXPECT_TRUE(toolbar->isVisible());
-  EXPECT_EQ(window->mouseDown({450, 590}), content);
+  EXPECT_EQ(clickStrip(window.get(), 450), content);
 }
 
 // The compose window's record as the defaults file on disk holds it.
 CGSize recordedSize(std::string_view key) {
-  UserDefaults* defaults = UserDefaults::standardUserDefaults();
-  EXPECT_TRUE(defaults->synchronize());
-  std::ifstream in(defaults->file(), std::ios::binary);
-  const std::string bytes{std::istreambuf_iterator<char>(in), std::istreambuf_iterator<char>()};
-  const auto entries = parsePropertyListDictionary(bytes);
-  if (!entries || !entries->contains(key)) return {-1, -1};
-  const auto* record = as<Dictionary>(entries->find(key)->second.get());
+  const Ref<Dictionary> record = as<Dictionary>(readStoredDefault(key));
+  if (record == nullptr) return {-1, -1};
   return {as<Number>(record->objectForKey("width"))->doubleValue(),
           as<Number>(record->objectForKey("height"))->doubleValue()};
 }
 
 TEST_F(HostChromeTest, AComposeWindowAsksBeforeClosingAndRecordsItsSize) {
-  auto window = showWindow("compose");
+  const Ref<Window> window = makeHostWindow("compose").window;
   int asked = 0;
   auto shouldClose = makeBlock<bool()>([&asked] {
     ++asked;
@@ -163,15 +114,16 @@ TEST_F(HostChromeTest, AComposeWindowAsksBeforeClosingAndRecordsItsSize) {
                                {"minimumHeight", Number::withDouble(520)}})
                  .get(),
              shouldClose.get());
-  MainQueue::main().runUntilIdle();
+  turn();
 
   window->setFrame({{100, 100}, {720, 540}}, true);
   EXPECT_EQ(recordedSize("ComposeWindowSize"), (CGSize{720, 540}));
   window->setFrame({{100, 100}, {500, 400}}, true);  // recorded no smaller than the minimum
   EXPECT_EQ(recordedSize("ComposeWindowSize"), (CGSize{560, 520}));
-  EXPECT_EQ(UserDefaults::standardUserDefaults()->file(), preferences / "com.example.mailer.plist");
+  EXPECT_EQ(UserDefaults::standardUserDefaults()->file(),
+            preferences() / "com.example.mailer.plist");
 
-  window->mouseDown(centreOf(window->standardWindowButton(NSWindowCloseButton)));
+  click(window->standardWindowButton(NSWindowCloseButton));
   EXPECT_EQ(asked, 1);
   EXPECT_TRUE(window->isVisible());
 }
@@ -208,7 +160,7 @@ TEST_F(HostChromeTest, AnUpdateWaitingForQuitIsInstalledWhenTheHostSaysSo) {
     ready->push_back(version->utf8());  // e.g. offer "Restart to update"
   });
   send<void>(plugin.get(), "setUpdateReadyHandler:", onReady.get());
-  MainQueue::main().runUntilIdle();
+  turn();
 
   // The test plays the update framework through the controller the plug-in made.
   ASSERT_EQ(UpdaterController::liveInstances().size(), 1U);
@@ -217,12 +169,12 @@ TEST_F(HostChromeTest, AnUpdateWaitingForQuitIsInstalledWhenTheHostSaysSo) {
   EXPECT_EQ(updater->userInitiatedChecks(), 1U);
   EXPECT_TRUE(
       updater->presentUpdateInstalledOnQuit(AppcastItem::withDisplayVersion("2.4.1").get()));
-  MainQueue::main().runUntilIdle();
+  turn();
   EXPECT_EQ(*ready, std::vector<std::string>{"2.4.1"});
   EXPECT_TRUE(updater->immediateInstalls().empty());
 
   send<void>(plugin.get(), "installPendingUpdate");
-  MainQueue::main().runUntilIdle();
+  turn();
   EXPECT_EQ(updater->immediateInstalls(), std::vector<std::string>{"2.4.1"});
 }
 

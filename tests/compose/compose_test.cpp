@@ -1,21 +1,17 @@
 #include <gtest/gtest.h>
 
 #include <cmath>
-#include <filesystem>
-#include <fstream>
-#include <iterator>
 #include <limits>
 
 #include "compose/close_delegate.h"
 #include "platform/application.h"
 #include "platform/main_queue.h"
 #include "platform/notification_center.h"
-#include "platform/property_list.h"
+#include "platform/testing.h"
 #include "platform/user_defaults.h"
 #include "platform/window.h"
 #include "plugin/plugin_class.h"
 #include "plugin/static_state.h"
-#include "tests/support/gestures.h"
 #include "tests/support/plugin_host_test.h"
 
 namespace tovik {
@@ -47,20 +43,16 @@ class ComposeTest : public PluginHostTest {
     send<void>(plugin.get(), "allowComposeWindowCloseWithWindowIdentifier:", str(identifier).get());
     MainQueue::main().runUntilIdle();
   }
-  void clickClose(Window* w) {
-    w->mouseDown(w->standardWindowButton(NSWindowCloseButton)->convertPointToView({7, 7}, nullptr));
+  static void clickClose(Window* w) {
+    testing::click(w->standardWindowButton(NSWindowCloseButton));
   }
   static ComposeWindowCloseDelegate* delegateOf(Window* w) {
     return composeCloseDelegateOf(w->delegate());
   }
   // The record as the file on disk holds it: {"width", "height"} as reals.
-  [[nodiscard]] CGSize record(std::string_view key = kDefaultComposeSizeDefaultsKey) const {
-    EXPECT_TRUE(UserDefaults::standardUserDefaults()->synchronize());
-    std::ifstream in(UserDefaults::standardUserDefaults()->file(), std::ios::binary);
-    const std::string bytes{std::istreambuf_iterator<char>(in), std::istreambuf_iterator<char>()};
-    const auto entries = parsePropertyListDictionary(bytes);
-    if (!entries || !entries->contains(key)) return {-1, -1};
-    const auto* value = as<Dictionary>(entries->find(key)->second.get());
+  [[nodiscard]] static CGSize record(std::string_view key = kDefaultComposeSizeDefaultsKey) {
+    const Ref<Dictionary> value = as<Dictionary>(testing::readStoredDefault(key));
+    if (value == nullptr) return {-1, -1};
     const auto* w = as<Number>(value->objectForKey("width"));
     const auto* h = as<Number>(value->objectForKey("height"));
     EXPECT_EQ(w->kind(), Number::Kind::Real);
@@ -68,7 +60,6 @@ class ComposeTest : public PluginHostTest {
     return {w->doubleValue(), h->doubleValue()};
   }
 
-  gestures::UserSettings settings;  // the standard defaults in a folder of the test's own
   Ref<Window> window;
   Ref<ShouldCloseBlock> shouldClose;
   int asked = 0;

@@ -2,7 +2,6 @@
 #include "host/click_map.h"
 
 #include <cairo.h>
-#include <dlfcn.h>
 #include <fontconfig/fontconfig.h>
 #include <gtest/gtest.h>
 #include <sys/wait.h>
@@ -17,6 +16,7 @@
 #include <string>
 #include <string_view>
 
+#include "platform/testing.h"
 #include "platform/window_metrics.h"
 
 namespace tovik {
@@ -25,12 +25,8 @@ namespace {
 namespace fs = std::filesystem;
 
 Object* plugin() {  // loaded from its module as tovik-host loads it
-  static const Ref<Object> instance = [] {
-    if (dlopen(TOVIK_MODULE_PATH, RTLD_NOW | RTLD_LOCAL) == nullptr) return Ref<Object>();
-    Class* cls = objc_getClass("TovikMacWindowPlugin");
-    return cls != nullptr ? send<Ref<Object>>(class_createInstance(cls).get(), "init")
-                          : Ref<Object>();
-  }();
+  static const Ref<Object> instance =
+      testing::makePlugin(testing::loadPluginClass(TOVIK_MODULE_PATH));
   return instance.get();
 }
 
@@ -48,7 +44,6 @@ class ClickMapTest : public ::testing::Test {
 };
 
 TEST_F(ClickMapTest, TheStripClicksThroughOnlyAfterConfiguringAndABadWidthIsRefused) {
-  ASSERT_NE(plugin(), nullptr);
   ClickMapOptions o;
   o.width = 700;
   o.file = (dir_ / "map.png").string();
@@ -84,6 +79,11 @@ TEST_F(ClickMapTest, TheStripClicksThroughOnlyAfterConfiguringAndABadWidthIsRefu
   // Away from the buttons: the titlebar's own before, the host's content after.
   EXPECT_FALSE(at(false, o.width - 40, 12, kHostContentLabel));
   EXPECT_TRUE(at(true, o.width - 40, 12, kHostContentLabel));
+  // The host's strip views, 80 and 208 points in: after configuring, the one
+  // whose class name holds "toolbar" gives way to the content.
+  EXPECT_FALSE(at(false, 140, 14, "HostSearchField"));
+  EXPECT_TRUE(at(true, 140, 14, "HostSearchField"));
+  EXPECT_TRUE(at(true, 268, 14, kHostContentLabel));
 
   const std::string out = (dir_ / "out.png").string();
   for (const char* width : {"0", "abc", "900x", "100000"}) {
@@ -94,6 +94,9 @@ TEST_F(ClickMapTest, TheStripClicksThroughOnlyAfterConfiguringAndABadWidthIsRefu
   EXPECT_FALSE(fs::exists(out));
   EXPECT_EQ(runHost("clickmap --width 400 --toolbar " + out + " >/dev/null"), 0);
   EXPECT_TRUE(fs::exists(out));
+  // Options are not modules to load: --help answers, another is refused.
+  EXPECT_EQ(runHost("--help | grep -q '^usage: tovik-host \\[MODULE\\]'"), 0);
+  EXPECT_EQ(runHost("--verbose 2>/dev/null"), 2);
 }
 
 // cairo's and fontconfig's font caches are given back at exit for the leak checker.

@@ -4,14 +4,14 @@
 
 #include <string>
 
+#include "platform/testing.h"
 #include "platform/window_metrics.h"
-#include "tests/support/gestures.h"
 #include "tests/support/plugin_host_test.h"
 
 namespace tovik {
 namespace {
 
-using namespace gestures;
+using namespace testing;
 
 int gResizes = 0;
 
@@ -51,7 +51,6 @@ class DoubleClickTest : public PluginHostTest {
     return what;
   }
 
-  UserSettings settings;
   Ref<Object> delegate;
   Ref<Window> window;
 };
@@ -79,14 +78,14 @@ TEST_F(DoubleClickTest, TheStripsBackgroundDoesWhatTheUserChoseAtTheClick) {
                                                                   {str("Fill"), "zoomed"},
                                                                   {str("Minimize"), "minimised"},
                                                                   {str("None"), "unchanged"}}) {
-    UserSettings::set({{"AppleActionOnDoubleClick", setting}});
+    setGlobalDefaults({{"AppleActionOnDoubleClick", setting}});
     EXPECT_EQ(outcome(window.get(), strip(*window)), expected);
   }
-  UserSettings::set({{"AppleMiniaturizeOnDoubleClick", Number::withBool(true)}});
+  setGlobalDefaults({{"AppleMiniaturizeOnDoubleClick", Number::withBool(true)}});
   EXPECT_EQ(outcome(window.get(), strip(*window)), "minimised");
 
   // A window that is not configured: its titlebar does it, once.
-  UserSettings::set({});
+  setGlobalDefaults({});
   auto plain = Window::create({{100, 100}, {800, 600}});
   plain->makeKeyAndOrderFront(nullptr);
   EXPECT_EQ(doubleClick(plain.get(), strip(*plain))->isa()->name(), "NSVisualEffectView");
@@ -95,7 +94,7 @@ TEST_F(DoubleClickTest, TheStripsBackgroundDoesWhatTheUserChoseAtTheClick) {
 
 TEST_F(DoubleClickTest, ButtonsControlsTheContentAndFullScreenKeepTheirOwn) {
   // Each button made inert, and the setting one the window can follow.
-  UserSettings::set({{"AppleActionOnDoubleClick", str("Minimize")}});
+  setGlobalDefaults({{"AppleActionOnDoubleClick", str("Minimize")}});
   auto fixed = configured("gesture-fixed", NSWindowStyleMaskTitled | NSWindowStyleMaskClosable |
                                                NSWindowStyleMaskMiniaturizable);
   auto badge = View::withFrame({{2, 2}, {6, 6}});  // a view in a button
@@ -104,7 +103,7 @@ TEST_F(DoubleClickTest, ButtonsControlsTheContentAndFullScreenKeepTheirOwn) {
                      fixed->standardWindowButton(NSWindowZoomButton), badge.get()}) {
     EXPECT_EQ(outcome(fixed.get(), centreOf(view)), "unchanged") << view->isa()->name();
   }
-  UserSettings::set({{"AppleActionOnDoubleClick", str("Maximize")}});
+  setGlobalDefaults({{"AppleActionOnDoubleClick", str("Maximize")}});
   auto fixedSize =
       configured("gesture-no-dock", NSWindowStyleMaskTitled | NSWindowStyleMaskResizable);
   EXPECT_EQ(outcome(fixedSize.get(),
@@ -123,7 +122,7 @@ TEST_F(DoubleClickTest, ButtonsControlsTheContentAndFullScreenKeepTheirOwn) {
   EXPECT_EQ(outcome(window.get(), {400, line}), "unchanged");
   EXPECT_EQ(outcome(window.get(), {400, line + 1}), "zoomed");
 
-  UserSettings::set({{"AppleActionOnDoubleClick", str("Minimize")}});
+  setGlobalDefaults({{"AppleActionOnDoubleClick", str("Minimize")}});
   window->toggleFullScreen(nullptr);
   EXPECT_EQ(outcome(window.get(), strip(*window)), "unchanged");
 }

@@ -9,16 +9,16 @@
 #include "platform/application.h"
 #include "platform/main_queue.h"
 #include "platform/notification_center.h"
+#include "platform/testing.h"
 #include "platform/window.h"
 #include "plugin/plugin_class.h"
 #include "plugin/static_state.h"
-#include "tests/support/gestures.h"
 #include "tests/support/plugin_host_test.h"
 
 namespace tovik {
 namespace {
 
-using gestures::hostClass;
+using testing::hostClass;
 
 bool overridden(const char* name) {
   return hitTestOverriddenClassNames().contains(objc_getClass(name));

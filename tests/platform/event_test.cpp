@@ -5,13 +5,13 @@
 #include <functional>
 #include <vector>
 
+#include "platform/testing.h"
 #include "platform/window_metrics.h"
-#include "tests/support/gestures.h"
 
 namespace tovik {
 namespace {
 
-using namespace gestures;
+using namespace testing;
 
 int gMoves = 0;
 
@@ -32,7 +32,7 @@ class GestureTest : public ::testing::Test {
     return monitors.back();
   }
 
-  UserSettings settings;
+  PreferencesFolder settings;  // the user's settings, of the test's own
   std::vector<Ref<Object>> monitors;
 };
 
@@ -47,18 +47,18 @@ TEST_F(GestureTest, TheTitlebarDoubleClickDoesWhatTheUserChose) {
   window->mouseDown(top());  // one click is no double-click
   EXPECT_EQ(window->frame(), user);
 
-  UserSettings::set({{"AppleMiniaturizeOnDoubleClick", Number::withBool(true)}});
+  setGlobalDefaults({{"AppleMiniaturizeOnDoubleClick", Number::withBool(true)}});
   doubleClick(window.get(), top());
   ASSERT_TRUE(window->isMiniaturized());
   window->deminiaturize(nullptr);
-  UserSettings::set({{"AppleMiniaturizeOnDoubleClick", Number::withBool(true)},
+  setGlobalDefaults({{"AppleMiniaturizeOnDoubleClick", Number::withBool(true)},
                      {"AppleActionOnDoubleClick", str("None")}});
   doubleClick(window.get(), top());
   EXPECT_FALSE(window->isMiniaturized());
   EXPECT_EQ(window->frame(), user);
 
   // Not on the buttons (made inert), nor in full screen.
-  UserSettings::set({{"AppleActionOnDoubleClick", str("Minimize")}});
+  setGlobalDefaults({{"AppleActionOnDoubleClick", str("Minimize")}});
   auto inert = shown(NSWindowStyleMaskTitled | NSWindowStyleMaskMiniaturizable);
   doubleClick(inert.get(), centreOf(inert->standardWindowButton(NSWindowCloseButton)));
   doubleClick(inert.get(), centreOf(inert->standardWindowButton(NSWindowZoomButton)));

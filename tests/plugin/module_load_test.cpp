@@ -1,13 +1,15 @@
 // Loads the built module as a host does; this executable does not link the
 // plug-in's library, so the process holds one copy of its classes.
-#include <dlfcn.h>
 #include <gtest/gtest.h>
 
+#include <fstream>
 #include <set>
+#include <string>
 #include <vector>
 
 #include "platform/application.h"
 #include "platform/main_queue.h"
+#include "platform/testing.h"
 #include "platform/window.h"
 #include "platform/workspace.h"
 
@@ -16,12 +18,10 @@ namespace {
 
 TEST(ModuleLoad, RegistersThePluginClassByPlainNameWithItsTwoDelegateProtocols) {
   EXPECT_EQ(objc_getClass("TovikMacWindowPlugin"), nullptr);
-  void* module = dlopen(TOVIK_MODULE_PATH, RTLD_NOW | RTLD_LOCAL);
-  ASSERT_NE(module, nullptr) << dlerror();
-  Class* cls = objc_getClass("TovikMacWindowPlugin");
-  ASSERT_NE(cls, nullptr);
+  Class* cls = testing::loadPluginClass(TOVIK_MODULE_PATH);
+  EXPECT_EQ(objc_getClass("TovikMacWindowPlugin"), cls);
   EXPECT_EQ(class_getSuperclass(cls), Object::runtimeClass());
-  auto plugin = send<Ref<Object>>(class_createInstance(cls).get(), "init");
+  auto plugin = testing::makePlugin(cls);
   Workspace::sharedWorkspace()->reset();
   send<void>(plugin.get(), "openNotificationSettingsForBundleIdentifier:", str("x y").get());
   EXPECT_EQ(Workspace::sharedWorkspace()->openRequests(),
@@ -44,6 +44,25 @@ TEST(ModuleLoad, RegistersThePluginClassByPlainNameWithItsTwoDelegateProtocols) 
   const std::vector<Protocol*> adopted = class_copyProtocolList(cls);
   EXPECT_EQ(std::multiset<Protocol*>(adopted.begin(), adopted.end()),
             (std::multiset<Protocol*>{updater, toolbar}));
+}
+
+// The host's reference gives each selector a heading of its own: those
+// headings and the selectors the class answers are the same set.
+TEST(ModuleLoad, TheHostReferenceListsEverySelectorThePluginClassAnswersAndNoOther) {
+  std::ifstream reference(TOVIK_REFERENCE_PATH);
+  ASSERT_TRUE(reference) << TOVIK_REFERENCE_PATH;
+  std::set<std::string> listed;
+  for (std::string line; std::getline(reference, line);) {
+    const std::string_view heading = "### `";
+    if (line.starts_with(heading)) {
+      listed.insert(line.substr(heading.size(), line.find('`', heading.size()) - heading.size()));
+    }
+  }
+  std::set<std::string> answered;
+  for (const Method* method : class_copyMethodList(testing::loadPluginClass(TOVIK_MODULE_PATH))) {
+    answered.insert(sel_getName(method->name()));
+  }
+  EXPECT_EQ(listed, answered);
 }
 
 }  // namespace

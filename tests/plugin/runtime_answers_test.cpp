@@ -8,9 +8,9 @@
 
 #include "platform/application.h"
 #include "platform/main_queue.h"
+#include "platform/testing.h"
 #include "platform/window.h"
 #include "platform/workspace.h"
-#include "tests/support/gestures.h"
 #include "tests/support/plugin_host_test.h"
 
 namespace tovik {
@@ -18,7 +18,7 @@ namespace {
 
 constexpr CGRect kFrame{{0, 0}, {800, 600}};
 
-using gestures::hostClass;
+using testing::hostClass;
 
 Ref<Window> windowOf(Class* cls) {
   Ref<Window> window = as<Window>(class_createInstance(cls));
