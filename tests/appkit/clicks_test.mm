@@ -7,6 +7,9 @@
 #include <gtest/gtest.h>
 #include <objc/runtime.h>
 
+#include <csignal>
+#include <cstdlib>
+
 #include "mainwindow/hittest.h"
 #include "mainwindow/titlebar.h"
 #include "plugin/plugin_class.h"
@@ -146,6 +149,63 @@ TEST(RealClicks, TheConfiguredStripGivesClicksToTheContentTheOtherWindowKeepsThe
     [window close];
     [other close];
   }
+}
+
+TEST(RealClicks, InputForAWindowClosedMeanwhileOrAPressNeverReleasedLeavesTheNextClickWhole) {
+  @autoreleasepool {
+    XInput x;
+    NSWindow* closing = windowOf(appkit_test::hostMainWindowClass());
+    NSWindow* other = windowOf([NSWindow class]);
+    NSView* content = [closing contentView];
+    NSView* strip = addView(recordingViewClass("HostTitlebarStrip"), content,
+                            NSMakeRect(0, 300 - kStripHeight, 400, kStripHeight));
+    [closing orderFront:nil];
+    id plugin = [[[reinterpret_cast<Class>(tovik::registerPluginClass()) alloc] init] autorelease];
+    tovik::configureMainWindowTitlebar(reinterpret_cast<tovik::String*>(@"main"),
+                                       reinterpret_cast<tovik::Object*>(plugin));
+    ASSERT_TRUE(appkit_test::showApart(x, {closing, other}));
+    const NSSize size = [closing frame].size;
+
+    // A double-click on the strip reaches the X server; the window closes
+    // before the application takes the presses from the queue.
+    x.click(closing, centreInWindow(strip), 2);
+    [closing close];
+    tovik::configuredMainWindowIdentifiers().erase("main");
+    NSView* otherContent = [other contentView];
+    EXPECT_EQ(clickOn(x, otherContent), otherContent);
+    EXPECT_EQ(lastMouseDown().seen, 1U) << "the closed window's views received nothing";
+    EXPECT_TRUE(NSEqualSizes([closing frame].size, size)) << "nor did its double-click act";
+
+    // A press whose release never comes: the view has it, the run loop goes
+    // on, and once the button is up the next click is a click of its own.
+    {
+      XInput held;
+      appkit_test::forget();
+      held.moveTo(other, NSMakePoint(100, 100));
+      held.press();
+      EXPECT_TRUE(handled("a press", ^{
+        return (BOOL)(lastMouseDown().seen == 1);
+      }));
+    }
+    EXPECT_EQ(clickAt(x, other, NSMakePoint(300, 100)), otherContent);
+    EXPECT_EQ(lastMouseDown().clickCount, 1);
+    [other close];
+  }
+}
+
+// The X server ended between two clicks. Run by x_server_loss.sh, which
+// checks that the runner then fails, says why, and leaves nothing running.
+TEST(XServerLoss, TheServerEndsBetweenTwoClicks) {
+  if (std::getenv("TOVIK_END_X_SERVER") == nullptr) {
+    GTEST_SKIP() << "run by tests/appkit/x_server_loss.sh";
+  }
+  XInput x;
+  NSWindow* window = windowOf([NSWindow class]);
+  ASSERT_TRUE(appkit_test::showApart(x, {window}));
+  ASSERT_GT(x.serverPid(), 0);
+  kill(x.serverPid(), SIGTERM);
+  clickOn(x, [window contentView]);
+  ADD_FAILURE() << "the process went on after its X server ended";
 }
 
 }  // namespace

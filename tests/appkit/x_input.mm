@@ -126,6 +126,13 @@ NSPoint centreInWindow(NSView* view) {
       }
     }
   }
+  // The releases of those clicks may still be queued: they go before the
+  // test's own input.
+  eventsUntil(
+      ^{
+        return NO;
+      },
+      0.1);
   forget();
   return ::testing::AssertionSuccess();
 }

@@ -1,5 +1,5 @@
-// The titlebar double-click of a configured main window, clicked as a user
-// clicks: the X server's timestamps make the click count, the backend's
+// A configured main window clicked as a user clicks. Its titlebar
+// double-click: the X server's timestamps make the click count, the backend's
 // local event monitor hands the second press to the plug-in before the
 // window dispatches it, and the action is the one the user set with
 // `defaults write NSGlobalDomain AppleActionOnDoubleClick ...`.
@@ -47,7 +47,7 @@ id keepOpenDelegate() {
   return delegate;
 }
 
-class TitlebarDoubleClick : public ::testing::Test {
+class ConfiguredMainWindow : public ::testing::Test {
  protected:
   void SetUp() override {
     window_ = [appkit_test::windowOf(appkit_test::hostMainWindowClass()) retain];
@@ -101,7 +101,7 @@ class TitlebarDoubleClick : public ::testing::Test {
   int x_offset_ = 0;
 };
 
-TEST_F(TitlebarDoubleClick, TheStripDoesTheUsersActionForEachValue) {
+TEST_F(ConfiguredMainWindow, ADoubleClickOnTheStripDoesTheUsersActionForEachValue) {
   setUserAction("Maximize");
   click(onStrip(), 2);
   EXPECT_EQ(lastMouseDown().view, [window_ contentView]) << "the strip gives the click way";
@@ -132,7 +132,7 @@ TEST_F(TitlebarDoubleClick, TheStripDoesTheUsersActionForEachValue) {
   }));
 }
 
-TEST_F(TitlebarDoubleClick, NothingOnTheButtonsBelowTheStripOrFromClicksThatAreNotADoubleClick) {
+TEST_F(ConfiguredMainWindow, ADoubleClickDoesNothingOnTheButtonsBelowTheStripOrFromSeparateClicks) {
   setUserAction("Maximize");
   NSView* content = [window_ contentView];
   const CGFloat line = NSMinY([strip_ frame]);
@@ -161,6 +161,18 @@ TEST_F(TitlebarDoubleClick, NothingOnTheButtonsBelowTheStripOrFromClicksThatAreN
   EXPECT_TRUE(atHome());
   click(onStrip(), 3);
   EXPECT_GT(NSWidth([window_ frame]), NSWidth(home_));
+}
+
+// The plug-in keeps the standard buttons: GNUstep's miniaturise button
+// still miniaturises the configured window (GNUstep has no zoom button).
+TEST_F(ConfiguredMainWindow, TheMiniaturizeButtonStillMiniaturizes) {
+  EXPECT_EQ([window_ standardWindowButton:NSWindowZoomButton], nil);
+  NSButton* miniaturize = [window_ standardWindowButton:NSWindowMiniaturizeButton];
+  ASSERT_NE(miniaturize, nil);
+  x_.click(window_, appkit_test::centreInWindow(miniaturize));
+  EXPECT_TRUE(handled("the miniaturise button", ^{
+    return [window_ isMiniaturized];
+  }));
 }
 
 }  // namespace
