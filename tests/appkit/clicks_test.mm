@@ -85,11 +85,10 @@ TEST(RealClicks, TheConfiguredStripGivesClicksToTheContentTheOtherWindowKeepsThe
     Host hosts[2];
     NSWindow* windows[2] = {window, other};
     for (int i = 0; i < 2; ++i) {
-      NSView* content = [windows[i] contentView];
-      const CGFloat top = NSHeight([content frame]);
-      NSView* stripView =
-          addView(strip, content, NSMakeRect(0, top - kStripHeight, 400, kStripHeight));
-      hosts[i] = {content, stripView, addView(item, stripView, NSMakeRect(10, 5, 30, 30)),
+      NSView* stripView = appkit_test::addStrip(strip, windows[i]);
+      hosts[i] = {[windows[i] contentView],
+                  stripView,
+                  addView(item, stripView, NSMakeRect(10, 5, 30, 30)),
                   addView(part, stripView, NSMakeRect(100, 5, 60, 30)),
                   addControl(stripView, NSMakeRect(330, 5, 60, 30))};
     }
@@ -156,9 +155,7 @@ TEST(RealClicks, InputForAWindowClosedMeanwhileOrAPressNeverReleasedLeavesTheNex
     XInput x;
     NSWindow* closing = windowOf(appkit_test::hostMainWindowClass());
     NSWindow* other = windowOf([NSWindow class]);
-    NSView* content = [closing contentView];
-    NSView* strip = addView(recordingViewClass("HostTitlebarStrip"), content,
-                            NSMakeRect(0, 300 - kStripHeight, 400, kStripHeight));
+    NSView* strip = appkit_test::addStrip(recordingViewClass("HostTitlebarStrip"), closing);
     [closing orderFront:nil];
     id plugin = [[[reinterpret_cast<Class>(tovik::registerPluginClass()) alloc] init] autorelease];
     tovik::configureMainWindowTitlebar(reinterpret_cast<tovik::String*>(@"main"),

@@ -20,7 +20,6 @@ namespace {
 
 using appkit_test::addView;
 using appkit_test::handled;
-using appkit_test::kStripHeight;
 using appkit_test::lastMouseDown;
 using appkit_test::XInput;
 
@@ -51,9 +50,7 @@ class ConfiguredMainWindow : public ::testing::Test {
  protected:
   void SetUp() override {
     window_ = [appkit_test::windowOf(appkit_test::hostMainWindowClass()) retain];
-    NSView* content = [window_ contentView];
-    strip_ = addView(appkit_test::recordingViewClass("HostTitlebarStrip"), content,
-                     NSMakeRect(0, NSHeight([content frame]) - kStripHeight, 400, kStripHeight));
+    strip_ = appkit_test::addStrip(appkit_test::recordingViewClass("HostTitlebarStrip"), window_);
     [window_ setDelegate:keepOpenDelegate()];
     [window_ orderFront:nil];
     plugin_ = [[reinterpret_cast<Class>(tovik::registerPluginClass()) alloc] init];

@@ -24,7 +24,6 @@
 namespace {
 
 using appkit_test::addView;
-using appkit_test::kStripHeight;
 
 using Surface = std::unique_ptr<cairo_surface_t, decltype(&cairo_surface_destroy)>;
 
@@ -82,8 +81,7 @@ TEST(Screenshot, TheConfiguredMainWindowAsTheXServerShowsIt) {
                     (std::string("v@:") + @encode(NSRect)).c_str());
     objc_registerClassPair(strip);
     NSView* content = [window contentView];
-    NSView* stripView =
-        addView(strip, content, NSMakeRect(0, 300 - kStripHeight, 400, kStripHeight));
+    NSView* stripView = appkit_test::addStrip(strip, window);
     NSButton* control =
         static_cast<NSButton*>(addView([NSButton class], stripView, NSMakeRect(310, 6, 80, 28)));
     [control setTitle:@"Host"];
@@ -109,8 +107,7 @@ TEST(Screenshot, TheConfiguredMainWindowAsTheXServerShowsIt) {
     EXPECT_EQ(cairo_image_surface_get_width(read.get()), NSWidth([window frame]));
     EXPECT_EQ(cairo_image_surface_get_height(read.get()), NSHeight([window frame]));
     // The strip's colour where the strip is, not below it.
-    const NSPoint onStrip = [content convertPoint:NSMakePoint(150, 300 - kStripHeight / 2)
-                                           toView:nil];
+    const NSPoint onStrip = appkit_test::centreInWindow(stripView);
     const NSPoint below = [content convertPoint:NSMakePoint(150, 100) toView:nil];
     EXPECT_EQ(pixel(read.get(), window, onStrip), 0x008080U);
     EXPECT_NE(pixel(read.get(), window, below), 0x008080U);

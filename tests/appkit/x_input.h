@@ -69,8 +69,15 @@ void forget();
 // views do).
 Class recordingViewClass(const char* name, Class superclass = [NSView class]);
 
+inline constexpr CGFloat kStripHeight = 40;
+
 // A view of that class made and added to `parent`.
 NSView* addView(Class cls, NSView* parent, NSRect frame);
+
+// A host's strip of that class along the top of the window's content view
+// as it is now, kStripHeight tall. (GNUstep makes the content view taller
+// when a toolbar is added; the strip stays where it was put.)
+NSView* addStrip(Class cls, NSWindow* window);
 
 // A titled, closable, miniaturizable and resizable window of that class
 // (400 x 300 of content) whose content view records the clicks
@@ -78,11 +85,10 @@ NSView* addView(Class cls, NSView* parent, NSRect frame);
 NSWindow* windowOf(Class cls);
 
 // The host's main window as a Mac shows it with full-size content: a window
-// answering the identifier "main", whose content view holds a 40-point
-// strip along its top (the host's titlebar views go there), and whose
-// contentLayoutRect is the content below the strip. GNUstep's window has
+// answering the identifier "main", whose content view holds a strip along
+// its top as its first subview (the host's titlebar views go there), and
+// whose contentLayoutRect is the content below the strip. GNUstep's window has
 // no full-size content: its own titlebar sits above the content view.
 Class hostMainWindowClass();
-inline constexpr CGFloat kStripHeight = 40;
 
 }  // namespace appkit_test

@@ -159,10 +159,12 @@ void recordMouseDown(id self, SEL /*cmd*/, NSEvent* event) {
 }
 BOOL acceptsFirstMouse(id /*self*/, SEL /*cmd*/, NSEvent* /*event*/) { return YES; }
 
+// The content view's part below its first subview, the host's strip.
 NSRect belowTheStrip(id self, SEL /*cmd*/) {
-  NSRect content = [[self contentView] frame];
-  content.size.height -= kStripHeight;
-  return content;
+  NSView* content = [self contentView];
+  NSRect below = [content frame];
+  if (NSView* strip = [[content subviews] firstObject]) below.size.height = NSMinY([strip frame]);
+  return below;
 }
 }  // namespace
 
@@ -180,6 +182,14 @@ NSView* addView(Class cls, NSView* parent, NSRect frame) {
   NSView* view = [[[cls alloc] initWithFrame:frame] autorelease];
   [parent addSubview:view];
   return view;
+}
+
+NSView* addStrip(Class cls, NSWindow* window) {
+  NSView* content = [window contentView];
+  const NSRect bounds = [content bounds];
+  NSView* strip = addView(
+      cls, content, NSMakeRect(0, NSMaxY(bounds) - kStripHeight, NSWidth(bounds), kStripHeight));
+  return strip;
 }
 
 NSWindow* windowOf(Class cls) {
