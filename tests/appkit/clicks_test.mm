@@ -135,46 +135,79 @@ TEST(RealClicks, TheConfiguredStripGivesClicksToTheContentTheOtherWindowKeepsThe
       EXPECT_EQ(clickAt(x, w, NSMakePoint(onLine.x, onLine.y + 1)),
                 host.content == configured.content ? host.content : host.strip);
     }
-
-    // Hundreds of nested titlebar views give way without running out of
-    // stack, and answer as before once the window is no longer configured.
-    NSView* parent = configured.strip;
-    for (int level = 0; level < 300; ++level) {
-      parent = addView(level % 2 == 0 ? strip : part, parent, NSMakeRect(0, 0, 50, kStripHeight));
-    }
-    EXPECT_EQ(clickOn(x, parent), configured.content);
     tovik::configuredMainWindowIdentifiers().erase("main");
-    EXPECT_EQ(clickOn(x, parent), parent);
     [window close];
     [other close];
   }
 }
 
-TEST(RealClicks, InputForAWindowClosedMeanwhileOrAPressNeverReleasedLeavesTheNextClickWhole) {
-  @autoreleasepool {
-    XInput x;
-    NSWindow* closing = windowOf(appkit_test::hostMainWindowClass());
-    NSWindow* other = windowOf([NSWindow class]);
-    NSView* strip = appkit_test::addStrip(recordingViewClass("HostTitlebarStrip"), closing);
-    [closing orderFront:nil];
-    id plugin = [[[reinterpret_cast<Class>(tovik::registerPluginClass()) alloc] init] autorelease];
+// A configured main window with a host's strip, shown beside another.
+struct ConfiguredBesideAnother {
+  XInput x;
+  NSWindow* main = windowOf(appkit_test::hostMainWindowClass());
+  NSWindow* other = windowOf([NSWindow class]);
+  Class stripClass = recordingViewClass("HostTitlebarStrip");
+  NSView* strip = appkit_test::addStrip(stripClass, main);
+  id plugin = [[[reinterpret_cast<Class>(tovik::registerPluginClass()) alloc] init] autorelease];
+
+  ::testing::AssertionResult show() {
+    [main orderFront:nil];
     tovik::configureMainWindowTitlebar(reinterpret_cast<tovik::String*>(@"main"),
                                        reinterpret_cast<tovik::Object*>(plugin));
-    ASSERT_TRUE(appkit_test::showApart(x, {closing, other}));
+    return appkit_test::showApart(x, {main, other});
+  }
+  ~ConfiguredBesideAnother() {
+    tovik::configuredMainWindowIdentifiers().erase("main");
+    [main close];
+    [other close];
+  }
+};
+
+TEST(RealClicks, HundredsOfNestedTitlebarViewsGiveWayAndAnswerAsBeforeOnceUnconfigured) {
+  @autoreleasepool {
+    ConfiguredBesideAnother windows;
+    Class part = recordingViewClass("HostTitlebarStripPart", windows.stripClass);
+    NSView* parent = windows.strip;
+    for (int level = 0; level < 300; ++level) {
+      parent = addView(level % 2 == 0 ? windows.stripClass : part, parent,
+                       NSMakeRect(0, 0, 50, kStripHeight));
+    }
+    ASSERT_TRUE(windows.show());
+    EXPECT_EQ(clickOn(windows.x, parent), [windows.main contentView]);
+    tovik::configuredMainWindowIdentifiers().erase("main");
+    EXPECT_EQ(clickOn(windows.x, parent), parent);
+  }
+}
+
+TEST(RealClicks, InputForAWindowClosedMeanwhileIsDropped) {
+  @autoreleasepool {
+    ConfiguredBesideAnother windows;
+    ASSERT_TRUE(windows.show());
+    XInput& x = windows.x;
+    NSWindow* closing = windows.main;
+    NSWindow* other = windows.other;
     const NSSize size = [closing frame].size;
 
     // A double-click on the strip reaches the X server; the window closes
     // before the application takes the presses from the queue.
-    x.click(closing, centreInWindow(strip), 2);
+    x.click(closing, centreInWindow(windows.strip), 2);
     [closing close];
     tovik::configuredMainWindowIdentifiers().erase("main");
     NSView* otherContent = [other contentView];
     EXPECT_EQ(clickOn(x, otherContent), otherContent);
     EXPECT_EQ(lastMouseDown().seen, 1U) << "the closed window's views received nothing";
     EXPECT_TRUE(NSEqualSizes([closing frame].size, size)) << "nor did its double-click act";
+  }
+}
 
-    // A press whose release never comes: the view has it, the run loop goes
-    // on, and once the button is up the next click is a click of its own.
+// A press whose release never comes: the view has it, the run loop goes on,
+// and once the button is up the next click is a click of its own.
+TEST(RealClicks, APressNeverReleasedLeavesTheNextClickWhole) {
+  @autoreleasepool {
+    ConfiguredBesideAnother windows;
+    ASSERT_TRUE(windows.show());
+    NSWindow* other = windows.other;
+    NSView* otherContent = [other contentView];
     {
       XInput held;
       appkit_test::forget();
@@ -184,9 +217,8 @@ TEST(RealClicks, InputForAWindowClosedMeanwhileOrAPressNeverReleasedLeavesTheNex
         return (BOOL)(lastMouseDown().seen == 1);
       }));
     }
-    EXPECT_EQ(clickAt(x, other, NSMakePoint(300, 100)), otherContent);
+    EXPECT_EQ(clickAt(windows.x, other, NSMakePoint(300, 100)), otherContent);
     EXPECT_EQ(lastMouseDown().clickCount, 1);
-    [other close];
   }
 }
 
