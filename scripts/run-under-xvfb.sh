@@ -1,9 +1,12 @@
 #!/usr/bin/env bash
 # Runs a command under a private Xvfb display with twm, and GNUstep's user
-# folders (defaults, services) in a temporary directory.
+# folders (defaults, services) in a temporary directory, where GNUstep draws
+# its own window decorations (titlebar, close and miniaturise buttons).
 #   scripts/run-under-xvfb.sh COMMAND [ARGS...]
 # Ends only what it started: Xvfb and twm by pid, and any process that the
 # command left behind (gdnc, gpbs...), found by a marker in its environment.
+# When the X server goes away during the run it says so and fails, ending
+# the command if it does not end by itself.
 set -euo pipefail
 
 here="$(cd "$(dirname "${BASH_SOURCE[0]}")" && pwd)"
@@ -73,10 +76,41 @@ GNUSTEP_USER_DIR_LIBRARY=$work/User/Library
 CONF
 export GNUSTEP_CONFIG_FILE="$conf"
 export GNUSTEP_RUN_MARKER="$work"
+# GNUstep's own decorations: the frame view is GSStandardWindowDecorationView
+# and standardWindowButton: answers its buttons. With the default (YES) the
+# window manager draws the titlebar and there are no buttons to click.
+mkdir -p "$work/Defaults"
+cat >"$work/Defaults/NSGlobalDomain.plist" <<PLIST
+<?xml version="1.0" encoding="UTF-8"?>
+<plist version="1.0"><dict><key>GSBackHandlesWindowDecorations</key><false/></dict></plist>
+PLIST
 
 echo "run-under-xvfb: DISPLAY=$DISPLAY Xvfb pid $xvfb_pid, twm pid $twm_pid, GNUstep folders in $work" >&2
 rc=0
-"$@" || rc=$?
+"$@" &
+command_pid=$!
+ended=""
+wait -n -p ended "$command_pid" "$xvfb_pid" || rc=$?
+# The server may end first, or the command may end of the server's loss
+# (its connection broken) while the server is still on its way out: a
+# command that failed is given a second to tell which.
+if [[ "$ended" == "$command_pid" && "$rc" -ne 0 ]]; then
+  for _ in $(seq 20); do alive "$xvfb_pid" || break; sleep 0.05; done
+fi
+if [[ "$ended" != "$command_pid" ]] || ! alive "$xvfb_pid"; then
+  echo "run-under-xvfb: the X server (Xvfb pid $xvfb_pid) went away during the run: failing" >&2
+  xvfb_pid=""
+  if [[ "$ended" != "$command_pid" ]]; then
+    rc=0
+    for _ in $(seq 100); do alive "$command_pid" || break; sleep 0.05; done
+    if alive "$command_pid"; then
+      echo "run-under-xvfb: the command (pid $command_pid) went on without a display: ending it" >&2
+      kill "$command_pid" 2>/dev/null || true
+    fi
+    wait "$command_pid" || rc=$?
+  fi
+  [[ "$rc" -ne 0 ]] || rc=1
+fi
 left="$(marked_pids || true)"
 if [[ -n "$left" ]]; then
   echo "run-under-xvfb: left running by the command: $(for p in $left; do printf '%s(%s) ' "$(cat /proc/$p/comm 2>/dev/null)" "$p"; done)" >&2

@@ -5,8 +5,9 @@ packages=(cmake ninja-build g++ pkg-config libgtest-dev libbenchmark-dev libutf8
           liburiparser-dev libcairo2-dev libfontconfig-dev clang-format clang-tidy
           python3 libplist-utils
           # The AppKit backend, built against GNUstep and tested under a
-          # private X server and window manager.
-          clang libgnustep-gui-dev gnustep-back0.29-cairo libblocksruntime-dev xvfb twm)
+          # private X server and window manager, clicked through XTest.
+          clang libgnustep-gui-dev gnustep-back0.29-cairo libblocksruntime-dev xvfb twm
+          libxtst-dev)
 missing=()
 for p in "${packages[@]}"; do
   dpkg-query -W -f='${Status}' "$p" 2>/dev/null | grep -q 'install ok installed' || missing+=("$p")

@@ -3,6 +3,7 @@
 #import <AppKit/AppKit.h>
 
 #include "bridge.h"
+#include "local_monitor.h"
 #include "platform/window.h"
 
 namespace tovik {
@@ -29,6 +30,7 @@ Window* Event::window() const { return ours<Window>([ns(this) window]); }
 
 Ref<Object> Event::addLocalMonitorForEventsMatchingMask(std::uint64_t mask, BlockBase* handler) {
   static const SEL add = sel_registerName("addLocalMonitorForEventsMatchingMask:handler:");
+  bridge::provideLocalEventMonitors();
   Object* eventClass = std::bit_cast<Object*>(runtimeClass());
   if (handler == nullptr || !eventClass->respondsToSelector(add)) return nullptr;
   return send<Ref<Object>>(eventClass, add, mask, handler);

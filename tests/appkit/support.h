@@ -7,10 +7,10 @@
 
 namespace appkit_test {
 
-// Dispatches the window server's events until `done` holds (at most 5 s),
-// as -[NSApp run] would; key and main change with them.
-inline bool eventsUntil(BOOL (^done)(void)) {
-  NSDate* deadline = [NSDate dateWithTimeIntervalSinceNow:5];
+// Dispatches the window server's events until `done` holds (at most
+// `seconds`), as -[NSApp run] would; key and main change with them.
+inline bool eventsUntil(BOOL (^done)(void), NSTimeInterval seconds = 5) {
+  NSDate* deadline = [NSDate dateWithTimeIntervalSinceNow:seconds];
   while (!done()) {
     if ([deadline timeIntervalSinceNow] <= 0) return false;
     @autoreleasepool {

@@ -19,8 +19,8 @@ class Event : public Object {
   [[nodiscard]] std::int64_t clickCount() const;
   [[nodiscard]] Window* window() const;
 
-  // +addLocalMonitorForEventsMatchingMask:handler: — none where the running
-  // system has no local monitors (GNUstep).
+  // +addLocalMonitorForEventsMatchingMask:handler:, the backend's own where
+  // the running system has none (GNUstep).
   static Ref<Object> addLocalMonitorForEventsMatchingMask(std::uint64_t mask, BlockBase* handler);
 };
 
