@@ -19,7 +19,7 @@ int gLockedInDealloc = -1;
 void probingDealloc(id self, SEL cmd) {
   gLockedInDealloc = gProbed->lock() != nullptr ? 1 : 0;
   reinterpret_cast<void (*)(id, SEL)>(class_getMethodImplementation([NSObject class], cmd))(self,
-                                                                                           cmd);
+                                                                                            cmd);
 }
 
 TEST(WeakReference, NeverHandsOutAnObjectWhoseDeallocationHasBegun) {
@@ -59,7 +59,8 @@ TEST(Messages, AReceiverThatForwardsAMessageIsAnsweredByItsTarget) {
   objc_registerClassPair(proxy);
 
   id forwarder = [[[proxy alloc] init] autorelease];
-  const auto answer = tovik::send<tovik::Ref<tovik::Object>>(ours(forwarder), "displayVersionString");
+  const auto answer =
+      tovik::send<tovik::Ref<tovik::Object>>(ours(forwarder), "displayVersionString");
   EXPECT_TRUE([reinterpret_cast<id>(answer.get()) isEqual:@"2.0"]);
 }
 
@@ -70,8 +71,9 @@ TEST(MainQueue, ItemsRunWhileTheRunLoopTracksEventsOrRunsAModalPanel) {
     queue.async([&ran] { ++ran; });
     queue.asyncAfter(queue.now() + tovik::seconds(0.05), [&ran] { ++ran; });
     NSDate* deadline = [NSDate dateWithTimeIntervalSinceNow:2];
-    while (ran < 2 && [deadline timeIntervalSinceNow] > 0) {
-      [[NSRunLoop currentRunLoop] runMode:mode beforeDate:[NSDate dateWithTimeIntervalSinceNow:0.05]];
+    while (ran<2 && [deadline timeIntervalSinceNow]> 0) {
+      [[NSRunLoop currentRunLoop] runMode:mode
+                               beforeDate:[NSDate dateWithTimeIntervalSinceNow:0.05]];
     }
     EXPECT_EQ(ran, 2) << [mode UTF8String];
   }

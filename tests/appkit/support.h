@@ -27,12 +27,12 @@ inline bool eventsUntil(BOOL (^done)(void), NSTimeInterval seconds = 5) {
 }
 
 inline NSWindow* makeWindow(Class cls) {
-  NSWindow* window = [[cls alloc]
-      initWithContentRect:NSMakeRect(100, 100, 400, 300)
-                styleMask:NSWindowStyleMaskTitled | NSWindowStyleMaskClosable |
-                          NSWindowStyleMaskResizable
-                  backing:NSBackingStoreBuffered
-                    defer:NO];
+  NSWindow* window =
+      [[cls alloc] initWithContentRect:NSMakeRect(100, 100, 400, 300)
+                             styleMask:NSWindowStyleMaskTitled | NSWindowStyleMaskClosable |
+                                       NSWindowStyleMaskResizable
+                               backing:NSBackingStoreBuffered
+                                 defer:NO];
   [window setReleasedWhenClosed:NO];
   return [window autorelease];
 }

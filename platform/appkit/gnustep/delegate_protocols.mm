@@ -9,7 +9,7 @@ namespace tovik::detail {
 // NSWindowDelegate as a protocol, and NSToolbarDelegate only informally (a
 // category of NSObject): there is no such protocol to refer to.
 void referToDelegateProtocols() {
-  static const ::Protocol* const protocols[] = {@protocol(NSWindowDelegate)};
+  static const ::Protocol* const protocols[] = { @protocol(NSWindowDelegate) };
   static_cast<void>(protocols);
 }
 

@@ -27,8 +27,9 @@
 
 namespace {
 NSArray* mainQueueModes() {
-  static NSArray* const modes = [[NSArray alloc]
-      initWithObjects:NSDefaultRunLoopMode, NSModalPanelRunLoopMode, NSEventTrackingRunLoopMode, nil];
+  static NSArray* const modes =
+      [[NSArray alloc] initWithObjects:NSDefaultRunLoopMode, NSModalPanelRunLoopMode,
+                                       NSEventTrackingRunLoopMode, nil];
   return modes;
 }
 }  // namespace

@@ -9,8 +9,10 @@ namespace tovik::detail {
 // need not: referring to them here puts them in the bundle, registered when
 // it is loaded, before the plug-in's classes ask for them by name.
 void referToDelegateProtocols() {
-  static const ::Protocol* const protocols[] = {@protocol(NSToolbarDelegate),
-                                                @protocol(NSWindowDelegate)};
+  static const ::Protocol* const protocols[] = {
+    @protocol(NSToolbarDelegate),
+    @protocol(NSWindowDelegate)
+  };
   static_cast<void>(protocols);
 }
 

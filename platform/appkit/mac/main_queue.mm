@@ -27,8 +27,8 @@ void MainQueue::async(Work work) {
 }
 
 void MainQueue::asyncAfter(DispatchTime deadline, Work work) {
-  const auto delay = std::chrono::duration_cast<std::chrono::nanoseconds>(deadline.sinceStart -
-                                                                          now().sinceStart);
+  const auto delay =
+      std::chrono::duration_cast<std::chrono::nanoseconds>(deadline.sinceStart - now().sinceStart);
   dispatch_after_f(dispatch_time(DISPATCH_TIME_NOW, delay.count()), dispatch_get_main_queue(),
                    new Work(std::move(work)), &runItem);
 }

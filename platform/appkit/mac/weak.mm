@@ -53,16 +53,15 @@ std::shared_ptr<WeakCell> weakCellOf(void* object) {
     stale = std::move(cell);
   }
   // The table forgets the cell with its last reference.
-  auto cell = std::shared_ptr<WeakCell>(new WeakCell(static_cast<id>(object)),
-                                        [object](WeakCell* gone) {
-                                          {
-                                            std::lock_guard lock(table().mutex);
-                                            const auto it = table().cells.find(object);
-                                            if (it != table().cells.end() && it->second.expired())
-                                              table().cells.erase(it);
-                                          }
-                                          delete gone;
-                                        });
+  auto cell =
+      std::shared_ptr<WeakCell>(new WeakCell(static_cast<id>(object)), [object](WeakCell* gone) {
+        {
+          std::lock_guard lock(table().mutex);
+          const auto it = table().cells.find(object);
+          if (it != table().cells.end() && it->second.expired()) table().cells.erase(it);
+        }
+        delete gone;
+      });
   entry = cell;
   return cell;
 }

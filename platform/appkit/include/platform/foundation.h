@@ -111,8 +111,7 @@ struct BlockMaker<R(A...)> {
         if constexpr (std::is_void_v<R>) {
           body(static_cast<A>(args)...);
         } else if constexpr (IsRef<R>::value) {
-          return static_cast<RawOf<R>>(
-              autoreleaseObject(body(static_cast<A>(args)...).release()));
+          return static_cast<RawOf<R>>(autoreleaseObject(body(static_cast<A>(args)...).release()));
         } else {
           return static_cast<RawOf<R>>(body(static_cast<A>(args)...));
         }
