@@ -58,7 +58,8 @@ count() {
 }
 
 # The sides the benchmark measures, its real side first.
-mapfile -t sides < <("$bench" --list-sides)
+listed=$("$bench" --list-sides)
+mapfile -t sides <<<"$listed"
 declare -A ir
 header=$(printf '%-44s' "figure (Ir per op)")
 for side in "${sides[@]}"; do header+=$(printf ' %12s' "$side"); done

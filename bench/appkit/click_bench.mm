@@ -1,8 +1,10 @@
 // What a click on a main window's strip costs over the real frameworks: the
 // frame view's hitTest:, as the window asks it for a mouse-down, at the
 // centre of the innermost of N nested host titlebar views covering the strip
-// (N = 1, 4, 16), and at a point below the strip. Each figure has three
-// sides, measured in one run:
+// (N = 1, 4, 16), and at a point below the strip; and the same clicks in a
+// window that keeps its standard buttons, as a Mac's NSWindow does, where
+// GNUstep's searches its views for them. Each figure has three sides,
+// measured in one run:
 // - "system": nothing replaced, the frameworks' own hit test;
 // - "real": the window configured by the plug-in, its titlebar classes'
 //   hitTest: replaced by the titlebar hit test;
@@ -61,6 +63,25 @@ Class taggedWindowClass() {
   static Class cls = [] {
     Class made = objc_allocateClassPair([NSWindow class], "BenchTaggedWindow", 0);
     class_addMethod(made, @selector(identifier), reinterpret_cast<IMP>(&mainIdentifier), "@@:");
+    objc_registerClassPair(made);
+    return made;
+  }();
+  return cls;
+}
+
+// Such a window whose standardWindowButton: answers references it keeps, as
+// a Mac's NSWindow does, where GNUstep's searches the window's views. Its
+// buttons are GNUstep's: none.
+std::array<NSButton*, 3> keptButtonViews{};
+NSButton* keptButton(id /*self*/, SEL /*cmd*/, NSWindowButton kind) {
+  return keptButtonViews.at(static_cast<std::size_t>(kind));
+}
+Class keptButtonsWindowClass() {
+  static Class cls = [] {
+    Class made = objc_allocateClassPair(taggedWindowClass(), "BenchKeptButtonsWindow", 0);
+    const SEL sel = @selector(standardWindowButton:);
+    class_addMethod(made, sel, reinterpret_cast<IMP>(&keptButton),
+                    method_getTypeEncoding(class_getInstanceMethod([NSWindow class], sel)));
     objc_registerClassPair(made);
     return made;
   }();
@@ -135,11 +156,18 @@ NSView* modelHitTest(NSView* self, SEL cmd, NSPoint point) {
 // The plug-in's replacement, once the plug-in has installed it.
 IMP pluginHitTest = nullptr;
 
-// One figure: a window whose strip holds `depth` nested titlebar views, and
-// the point clicked.
+// A figure: a window whose strip holds `depth` nested titlebar views, the
+// point clicked, and whether the window keeps its buttons as a Mac's does.
+struct FigureEntry {
+  std::string name;
+  int depth;
+  bool belowStrip;
+  bool keptButtons;
+};
+
 class ClickFigure {
  public:
-  ClickFigure(int depth, bool belowStrip) : depth_(depth), belowStrip_(belowStrip) {}
+  explicit ClickFigure(const FigureEntry& entry) : entry_(entry) {}
   ClickFigure(const ClickFigure&) = delete;
   ClickFigure& operator=(const ClickFigure&) = delete;
   ~ClickFigure() { [window_ close]; }
@@ -147,15 +175,16 @@ class ClickFigure {
   // Builds the window and gives the classes the side's hitTest:; empty, or
   // why the figure cannot be measured.
   std::string setUp(Side side) {
-    window_ = [[taggedWindowClass() alloc] initWithContentRect:kContent
-                                                     styleMask:NSWindowStyleMaskTitled
-                                                       backing:NSBackingStoreBuffered
-                                                         defer:NO];
+    Class windowClass = entry_.keptButtons ? keptButtonsWindowClass() : taggedWindowClass();
+    window_ = [[windowClass alloc] initWithContentRect:kContent
+                                             styleMask:NSWindowStyleMaskTitled
+                                               backing:NSBackingStoreBuffered
+                                                 defer:NO];
     [window_ setReleasedWhenClosed:YES];
     NSView* content = [window_ contentView];
     NSView* parent = content;
     NSRect frame = kStrip;
-    for (int level = 0; level < depth_; ++level) {
+    for (int level = 0; level < entry_.depth; ++level) {
       NSView* view = [[titlebarClass() alloc] initWithFrame:frame];
       [parent addSubview:view];
       [view release];
@@ -163,14 +192,14 @@ class ClickFigure {
       frame = [view bounds];
     }
     const NSRect bounds = [parent bounds];
-    point_ = belowStrip_
+    point_ = entry_.belowStrip
                  ? [content convertPoint:NSMakePoint(200, 100) toView:nil]
                  : [parent convertPoint:NSMakePoint(NSMidX(bounds), NSMidY(bounds)) toView:nil];
     frameView_ = [content superview];
     if (std::string error = useSide(side); !error.empty()) return error;
     // Unconfigured, a strip click keeps the innermost titlebar view; a
     // configured window, and the model, pass it through to the content.
-    NSView* expected = side == Side::System && !belowStrip_ ? parent : content;
+    NSView* expected = side == Side::System && !entry_.belowStrip ? parent : content;
     if ([frameView_ hitTest:point_] != expected)
       return "the click did not reach the view it should";
     return {};
@@ -203,23 +232,21 @@ class ClickFigure {
     return {};
   }
 
-  int depth_;
-  bool belowStrip_;
+  FigureEntry entry_;
   NSWindow* window_ = nil;
   NSView* frameView_ = nil;
   NSPoint point_{};
 };
 
-struct FigureEntry {
-  std::string name;
-  int depth;
-  bool belowStrip;
-};
-
 std::vector<FigureEntry> figures() {
   std::vector<FigureEntry> list;
-  for (const int depth : kDepths) list.push_back({"click_d" + std::to_string(depth), depth, false});
-  list.push_back({"click_below_strip", 16, true});
+  for (const int depth : kDepths) {
+    list.push_back({"click_d" + std::to_string(depth), depth, false, false});
+  }
+  list.push_back({"click_below_strip", 16, true, false});
+  for (const int depth : {1, 16}) {
+    list.push_back({"click_d" + std::to_string(depth) + "_kept_buttons", depth, false, true});
+  }
   return list;
 }
 
@@ -255,7 +282,7 @@ int drive(std::string_view name, std::string_view sideText, std::int64_t clicks)
   for (const FigureEntry& entry : figures()) {
     if (entry.name != name) continue;
     @autoreleasepool {
-      ClickFigure figure(entry.depth, entry.belowStrip);
+      ClickFigure figure(entry);
       if (std::string error = figure.setUp(*side); !error.empty()) {
         std::fprintf(stderr, "%s: %s\n", entry.name.c_str(), error.c_str());
         return 1;
@@ -278,7 +305,7 @@ void registerFigures() {
       benchmark::RegisterBenchmark((entry.name + "/" + sideName(side)).c_str(),
                                    [entry, side](benchmark::State& state) {
                                      @autoreleasepool {
-                                       ClickFigure figure(entry.depth, entry.belowStrip);
+                                       ClickFigure figure(entry);
                                        if (std::string error = figure.setUp(side); !error.empty()) {
                                          state.SkipWithError(error.c_str());
                                          return;
