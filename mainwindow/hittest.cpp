@@ -62,6 +62,7 @@ class HitSearch {
     window_ = window;
     configured_ = Unknown;
     buttonsAsked_ = false;
+    plainClass_ = nullptr;
     clearDepth_ = -1;
   }
 

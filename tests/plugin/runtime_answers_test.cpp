@@ -6,6 +6,7 @@
 #include <string>
 #include <vector>
 
+#include "mainwindow/hittest.h"
 #include "platform/application.h"
 #include "platform/main_queue.h"
 #include "platform/window.h"
@@ -118,6 +119,16 @@ TEST_F(RuntimeAnswersTest, AViewsOwnIsDescendantOfAndIsEqualDecideWhichStripClic
   EXPECT_EQ(window->mouseDown(inWindow(*plainBadge)).get(), window->contentView())
       << "a plain host view in the strip lets the click through";
   EXPECT_EQ(window->mouseDown(inWindow(*equalBadge)), equalBadge);
+  // A titlebar class of the host's that defines isEqual: after a click is
+  // asked at the next one.
+  Class* late = hostClass("HostLateTitlebarBadge", View::runtimeClass());
+  auto lateBadge = View::withFrame(late, {{100, 100}, {20, 20}});
+  window->contentView()->addSubview(lateBadge.get());
+  installTitlebarHitTesting(window.get());
+  View* frameView = window->contentView()->superview();
+  EXPECT_EQ(frameView->hitTest(inWindow(*lateBadge)).get(), window->contentView());
+  addMethod(late, "isEqual:", [](View*, Object* other) { return other != nullptr; });
+  EXPECT_EQ(frameView->hitTest(inWindow(*lateBadge)), lateBadge);
   EXPECT_EQ(window->mouseDown(inWindow(*insideBadge)), insideBadge);
   EXPECT_FALSE(window->isVisible()) << "the window's own button action asks isDescendantOf: too";
 }
