@@ -28,8 +28,8 @@ concept RuntimeContract = requires(C* cls, const C* constCls, Text name, Object*
   { sel_registerName(name) } -> std::same_as<SEL>;
   // None when the running system has no class of that name.
   { objc_getClass(name) } -> std::same_as<C*>;
-  // A new class under `superclass`, registered by name; the one of that
-  // name when it was made already.
+  // A new class under `cls`, registered by name; the one of that name when
+  // it was made already.
   { objc_declareClass(name, cls) } -> std::same_as<C*>;
   { class_createInstance(cls) } -> std::same_as<Ref<Object>>;
   { objc_getProtocol(name) } -> std::same_as<Protocol*>;
