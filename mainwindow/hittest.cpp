@@ -13,6 +13,8 @@ namespace tovik {
 namespace {
 
 const SEL kHitTest = sel_registerName("hitTest:");
+const SEL kIsEqual = sel_registerName("isEqual:");
+const SEL kIsDescendantOf = sel_registerName("isDescendantOf:");
 
 bool containsIgnoringASCIICase(std::string_view text, std::string_view lowerNeedle) {
   const auto lower = [](char c) { return c >= 'A' && c <= 'Z' ? static_cast<char>(c + 32) : c; };
@@ -49,12 +51,14 @@ class HitSearch {
   // search's levels).
   bool holdsButton(View* view, Window* window, const ActiveHitTest* level);
 
-  // A level at `depth` begins: the outermost (0) begins a search; of the
-  // receivers known to lie in no button, those of the levels above remain.
-  void enter(int depth) {
-    if (depth == 0) window_ = nullptr;
-    clearDepth_ = std::min(clearDepth_, depth - 1);
+  // The outermost level begins a search.
+  void begin() {
+    window_ = nullptr;
+    clearDepth_ = -1;
   }
+  // A level at `depth` below the outermost begins: of the receivers known to
+  // lie in no button, those of the levels above it remain.
+  void enter(int depth) { clearDepth_ = std::min(clearDepth_, depth - 1); }
 
  private:
   void about(const Window* window) {
@@ -120,18 +124,16 @@ bool HitSearch::holdsButton(View* view, Window* window, const ActiveHitTest* lev
   // through the runtime.
   Class* const cls = view->isa();
   if (cls != plainClass_) {
-    static const SEL isEqualSel = sel_registerName("isEqual:");
-    static const SEL isDescendantOfSel = sel_registerName("isDescendantOf:");
-    static const IMP identity = class_getMethodImplementation(Object::runtimeClass(), isEqualSel);
+    static const IMP identity = class_getMethodImplementation(Object::runtimeClass(), kIsEqual);
     static const IMP ownDescent =
-        class_getMethodImplementation(View::runtimeClass(), isDescendantOfSel);
-    const bool ownEquality = class_getMethodImplementation(cls, isEqualSel) == identity;
+        class_getMethodImplementation(View::runtimeClass(), kIsDescendantOf);
+    const bool ownEquality = class_getMethodImplementation(cls, kIsEqual) == identity;
     if (!ownEquality && std::any_of(buttons_.begin(), buttons_.end(), [view](View* button) {
           return button != nullptr && view->isEqual(button);
         })) {
       return true;
     }
-    if (class_getMethodImplementation(cls, isDescendantOfSel) != ownDescent) {
+    if (class_getMethodImplementation(cls, kIsDescendantOf) != ownDescent) {
       return std::any_of(buttons_.begin(), buttons_.end(), [view](const View* button) {
         return button != nullptr && view->isDescendantOf(button);
       });
@@ -178,7 +180,10 @@ IMP recordedPrior(const Class* cls) {
   };
   static constexpr std::size_t kSlots = 16;
   thread_local std::array<Slot, kSlots> met;
-  Slot& slot = met[(reinterpret_cast<std::uintptr_t>(cls) >> 4U) % kSlots];
+  // Classes are alike in size, so their addresses are spaced alike: the slot
+  // is taken from a multiplicative hash, not from the address's low bits.
+  Slot& slot =
+      met[((reinterpret_cast<std::uintptr_t>(cls) * 0x9E3779B97F4A7C15ULL) >> 32U) % kSlots];
   if (slot.cls == cls) return slot.prior;
   const auto& priors = priorHitTestImplementations();
   const auto it = priors.find(cls);
@@ -192,11 +197,15 @@ IMP recordedPrior(const Class* cls) {
 class ActiveScope {
  public:
   ActiveScope(const Object* receiver, const Class* cls)
-      : entry_{receiver, cls, activeHitTests.innermost, activeHitTests.filter,
-               activeHitTests.innermost != nullptr ? activeHitTests.innermost->depth + 1 : 0} {
+      : entry_{receiver, cls, activeHitTests.innermost, activeHitTests.filter, 0} {
+    if (entry_.outer == nullptr) {
+      activeHitTests.search.begin();
+    } else {
+      entry_.depth = entry_.outer->depth + 1;
+      activeHitTests.search.enter(entry_.depth);
+    }
     activeHitTests.innermost = &entry_;
     activeHitTests.filter |= filterBit(receiver);
-    activeHitTests.search.enter(entry_.depth);
   }
   ~ActiveScope() {
     activeHitTests.innermost = entry_.outer;
