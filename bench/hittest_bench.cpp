@@ -12,7 +12,7 @@
 //
 // Driver mode, for exact instruction counts under callgrind
 // (scripts/callgrind-ratios.sh):
-//   hittest_bench --list-figures
+//   hittest_bench --list-figures | --list-sides
 //   hittest_bench --figure=<name> --side=real|model --operations=<n>
 // sets up one figure and runs its operations inside functions whose names
 // start with tovikMeasured, so callgrind can collect just those.
@@ -786,6 +786,9 @@ int main(int argc, char** argv) {
     const std::string_view arg = argv[i];
     if (arg == "--list-figures") {
       list = true;
+    } else if (arg == "--list-sides") {
+      for (const Side listed : {Side::Real, Side::Model}) std::printf("%s\n", sideName(listed));
+      return 0;
     } else if (arg.starts_with("--figure=")) {
       figure = arg.substr(9);
     } else if (arg.starts_with("--side=")) {

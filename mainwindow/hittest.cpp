@@ -13,6 +13,8 @@ namespace tovik {
 namespace {
 
 const SEL kHitTest = sel_registerName("hitTest:");
+const SEL kIsEqual = sel_registerName("isEqual:");
+const SEL kIsDescendantOf = sel_registerName("isDescendantOf:");
 
 bool containsIgnoringASCIICase(std::string_view text, std::string_view lowerNeedle) {
   const auto lower = [](char c) { return c >= 'A' && c <= 'Z' ? static_cast<char>(c + 32) : c; };
@@ -20,35 +22,143 @@ bool containsIgnoringASCIICase(std::string_view text, std::string_view lowerNeed
                      [&](char a, char b) { return lower(a) == b; }) != text.end();
 }
 
+std::uint64_t filterBit(const void* object) {
+  return std::uint64_t{1} << ((reinterpret_cast<std::uintptr_t>(object) * 0x9E3779B97F4A7C15ULL) >>
+                              58U);
+}
+
+struct ActiveHitTest;
+
+// What one hit search has learnt of the window it searches. A search is one
+// click's search through the frame view: it begins at the outermost
+// replacement on the stack, which starts the thread's answers anew, so
+// however many replaced levels the search passes, the window is asked for
+// its standard buttons at most once, and no click meets another click's
+// answers (a host may change a window's identifier, buttons and views
+// between clicks). All of it is asked through the runtime, so a host's
+// replacement of any of these methods is what answers.
+class HitSearch {
+ public:
+  // Whether the window is a configured main window.
+  bool configuredMain(const Window* window) {
+    about(window);
+    if (configured_ == Unknown) configured_ = isConfiguredMainWindow(window) ? Yes : No;
+    return configured_ == Yes;
+  }
+
+  // Whether `view` is one of the window's standard buttons or lies inside
+  // one; `level` is the replacement asking (none: a caller outside the
+  // search's levels).
+  bool holdsButton(View* view, Window* window, const ActiveHitTest* level);
+
+  // The outermost level begins a search.
+  void begin() {
+    window_ = nullptr;
+    clearDepth_ = -1;
+  }
+  // A level at `depth` below the outermost begins: of the receivers known to
+  // lie in no button, those of the levels above it remain.
+  void enter(int depth) { clearDepth_ = std::min(clearDepth_, depth - 1); }
+
+ private:
+  void about(const Window* window) {
+    if (window == window_) return;
+    window_ = window;
+    configured_ = Unknown;
+    buttonsAsked_ = false;
+    plainClass_ = nullptr;
+    clearDepth_ = -1;
+  }
+
+  enum Answer : std::uint8_t { Unknown, Yes, No };
+  const Window* window_ = nullptr;  // whom the answers are about
+  Answer configured_ = Unknown;
+  bool buttonsAsked_ = false;
+  std::array<View*, 3> buttons_{};
+  // The last class whose isEqual: and isDescendantOf: were found to be
+  // NSObject's and NSView's.
+  const Class* plainClass_ = nullptr;
+  // The receivers of the active levels at this depth and above lie in no
+  // button: a walk up through them all met none.
+  int clearDepth_ = -1;
+};
+
 // The replacements running on this thread, innermost first: which receiver
-// each serves and whose recorded implementation it called. Each entry lives
-// in the frame of the replacement it describes, so any depth the stack can
-// hold is tracked without a limit and without allocating. When a prior
-// implementation leads back into a replacement for the same receiver (a
-// subclass and its superclass both overridden, or a subclass passing the
-// message to its superclass), the inner one moves on to a class further up
-// the chain, so the chain of prior implementations ends. Replacements for
-// other receivers (the views beneath, searched by the default hit test)
-// never constrain each other.
+// each serves, whose recorded implementation it called, and how deep it
+// lies. Each entry lives in the frame of the replacement it describes, so
+// any depth the stack can hold is tracked without a limit and without
+// allocating. When a prior implementation leads back into a replacement for
+// the same receiver (a subclass and its superclass both overridden, or a
+// subclass passing the message to its superclass), the inner one moves on
+// to a class further up the chain, so the chain of prior implementations
+// ends. Replacements for other receivers (the views beneath, searched by
+// the default hit test) never constrain each other.
 struct ActiveHitTest {
   const Object* receiver;
   const Class* entryClass;
   const ActiveHitTest* outer;
   std::uint64_t outerFilter;
+  int depth;
 };
-// The innermost entry, and a filter of one bit per active receiver (a hash
-// of its address): a receiver whose bit is clear is active nowhere, which
-// spares the walk for nearly every view of a search.
+// The innermost entry; a filter of one bit per active receiver (a hash of
+// its address): a receiver whose bit is clear is active nowhere, which
+// spares the walk for nearly every view of a search; and the search under
+// way, or the last one.
 struct ActiveHitTests {
   const ActiveHitTest* innermost = nullptr;
   std::uint64_t filter = 0;
+  HitSearch search;
 };
 thread_local ActiveHitTests activeHitTests;
 
-std::uint64_t filterBit(const Object* receiver) {
-  return std::uint64_t{1} << ((reinterpret_cast<std::uintptr_t>(receiver) *
-                               0x9E3779B97F4A7C15ULL) >>
-                              58U);
+bool HitSearch::holdsButton(View* view, Window* window, const ActiveHitTest* level) {
+  about(window);
+  if (!buttonsAsked_) {
+    buttons_ = {window->standardWindowButton(NSWindowCloseButton),
+                window->standardWindowButton(NSWindowMiniaturizeButton),
+                window->standardWindowButton(NSWindowZoomButton)};
+    buttonsAsked_ = true;
+  }
+  // isEqual: is identity, and isDescendantOf: a walk up the superviews,
+  // unless the view's class says otherwise; only then is each asked
+  // through the runtime.
+  Class* const cls = view->isa();
+  if (cls != plainClass_) {
+    static const IMP identity = class_getMethodImplementation(Object::runtimeClass(), kIsEqual);
+    static const IMP ownDescent =
+        class_getMethodImplementation(View::runtimeClass(), kIsDescendantOf);
+    const bool ownEquality = class_getMethodImplementation(cls, kIsEqual) == identity;
+    if (!ownEquality && std::any_of(buttons_.begin(), buttons_.end(), [view](View* button) {
+          return button != nullptr && view->isEqual(button);
+        })) {
+      return true;
+    }
+    if (class_getMethodImplementation(cls, kIsDescendantOf) != ownDescent) {
+      return std::any_of(buttons_.begin(), buttons_.end(), [view](const View* button) {
+        return button != nullptr && view->isDescendantOf(button);
+      });
+    }
+    if (ownEquality) plainClass_ = cls;
+  }
+  // One walk up from the view meets a button when the view is one or lies
+  // inside one. A level's answer lies inside its receiver, and that inside
+  // the receivers of the levels above, so the walk passes them in turn. It
+  // stops at one known to lie in no button: the levels of a search hand up
+  // their own views, each the superview of the one below, so after the
+  // first walk the others are short.
+  const ActiveHitTest* next = level;  // the next receiver the walk should pass
+  for (const View* v = view; v != nullptr; v = v->superview()) {
+    if (v == buttons_[0] || v == buttons_[1] || v == buttons_[2]) return true;
+    for (; next != nullptr && next->receiver == v; next = next->outer) {
+      if (next->depth <= clearDepth_) {
+        clearDepth_ = level->depth;
+        return false;
+      }
+    }
+  }
+  // Every receiver passed, in turn, up to the outermost: all lie in no button.
+  if (level != nullptr && next == nullptr) clearDepth_ = level->depth;
+  return false;
 }
 
 bool inUse(const Object* receiver, const Class* cls) {
@@ -70,7 +180,10 @@ IMP recordedPrior(const Class* cls) {
   };
   static constexpr std::size_t kSlots = 16;
   thread_local std::array<Slot, kSlots> met;
-  Slot& slot = met[(reinterpret_cast<std::uintptr_t>(cls) >> 4U) % kSlots];
+  // Classes are alike in size, so their addresses are spaced alike: the slot
+  // is taken from a multiplicative hash, not from the address's low bits.
+  Slot& slot =
+      met[((reinterpret_cast<std::uintptr_t>(cls) * 0x9E3779B97F4A7C15ULL) >> 32U) % kSlots];
   if (slot.cls == cls) return slot.prior;
   const auto& priors = priorHitTestImplementations();
   const auto it = priors.find(cls);
@@ -79,10 +192,18 @@ IMP recordedPrior(const Class* cls) {
   return it->second;
 }
 
+// A replacement's entry, from its call of the prior implementation until
+// it returns.
 class ActiveScope {
  public:
   ActiveScope(const Object* receiver, const Class* cls)
-      : entry_{receiver, cls, activeHitTests.innermost, activeHitTests.filter} {
+      : entry_{receiver, cls, activeHitTests.innermost, activeHitTests.filter, 0} {
+    if (entry_.outer == nullptr) {
+      activeHitTests.search.begin();
+    } else {
+      entry_.depth = entry_.outer->depth + 1;
+      activeHitTests.search.enter(entry_.depth);
+    }
     activeHitTests.innermost = &entry_;
     activeHitTests.filter |= filterBit(receiver);
   }
@@ -92,6 +213,8 @@ class ActiveScope {
   }
   ActiveScope(const ActiveScope&) = delete;
   ActiveScope& operator=(const ActiveScope&) = delete;
+
+  [[nodiscard]] const ActiveHitTest& entry() const { return entry_; }
 
  private:
   ActiveHitTest entry_;
@@ -186,15 +309,13 @@ View* titlebarHitTest(View* receiver, CGPoint point) {
   }
   if (prior == nullptr) return nullptr;
 
-  View* hit = nullptr;
-  {
-    const ActiveScope active(receiver, entryClass);
-    hit = callHitTest(prior, receiver, point);
-  }
+  const ActiveScope active(receiver, entryClass);
+  View* hit = callHitTest(prior, receiver, point);
   if (hit == nullptr) return nullptr;
   Window* window = receiver->window();
-  if (window == nullptr || !isConfiguredMainWindow(window)) return hit;
-  return isStandardWindowButtonView(hit, window) ? hit : nullptr;
+  HitSearch& search = activeHitTests.search;
+  if (window == nullptr || !search.configuredMain(window)) return hit;
+  return search.holdsButton(hit, window, &active.entry()) ? hit : nullptr;
 }
 
 bool isConfiguredMainWindow(const Window* window) {
@@ -224,34 +345,11 @@ bool isConfiguredMainWindow(const Window* window) {
 
 bool isStandardWindowButtonView(View* view, Window* window) {
   if (window == nullptr || view == nullptr) return false;
-  const std::array<View*, 3> buttons{window->standardWindowButton(NSWindowCloseButton),
-                                     window->standardWindowButton(NSWindowMiniaturizeButton),
-                                     window->standardWindowButton(NSWindowZoomButton)};
-  // isEqual: is identity, and isDescendantOf: a walk up the superviews,
-  // unless the view's class says otherwise; only then is each asked through
-  // the runtime.
-  static const SEL isEqualSel = sel_registerName("isEqual:");
-  static const SEL isDescendantOfSel = sel_registerName("isDescendantOf:");
-  static const IMP identity = class_getMethodImplementation(Object::runtimeClass(), isEqualSel);
-  static const IMP ownDescent =
-      class_getMethodImplementation(View::runtimeClass(), isDescendantOfSel);
-  Class* const cls = view->isa();
-  if (class_getMethodImplementation(cls, isEqualSel) != identity) {
-    for (View* button : buttons) {
-      if (button != nullptr && view->isEqual(button)) return true;
-    }
+  // Inside a replaced hitTest:, the search's answers; outside, the window's now.
+  if (activeHitTests.innermost != nullptr) {
+    return activeHitTests.search.holdsButton(view, window, nullptr);
   }
-  if (class_getMethodImplementation(cls, isDescendantOfSel) != ownDescent) {
-    return std::any_of(buttons.begin(), buttons.end(), [view](const View* button) {
-      return button != nullptr && view->isDescendantOf(button);
-    });
-  }
-  // One walk up from the view meets a button when the view is one or lies
-  // inside one.
-  for (const View* v = view; v != nullptr; v = v->superview()) {
-    if (v == buttons[0] || v == buttons[1] || v == buttons[2]) return true;
-  }
-  return false;
+  return HitSearch().holdsButton(view, window, nullptr);
 }
 
 }  // namespace tovik

@@ -36,6 +36,9 @@ View* titlebarHitTest(View* receiver, CGPoint point);
 bool isConfiguredMainWindow(const Window* window);
 
 // Whether `view` is one of the window's standard buttons or lies inside one.
+// The buttons are asked of the window (through the runtime, so a host's
+// replacement answers) once per hit search: inside a replaced hitTest:, as
+// the search first asked them.
 bool isStandardWindowButtonView(View* view, Window* window);
 
 }  // namespace tovik

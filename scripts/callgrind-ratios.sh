@@ -1,13 +1,16 @@
 #!/usr/bin/env bash
-# Instructions per operation of every figure of bench/hittest_bench, its real
-# side and its plain model, counted exactly by callgrind, and their ratio.
+# Instructions per operation of every figure of a benchmark, each of its
+# sides (its real side, its plain model and, where it has one, the system's
+# own), counted exactly by callgrind, and the real side's ratio to each.
 #
 #   scripts/callgrind-ratios.sh [figure-regex]
+#   BENCH=build/appkit/bench/appkit/click_bench \
+#     scripts/run-under-xvfb.sh scripts/callgrind-ratios.sh   # the AppKit backend's clicks
 #
 # Each side runs in a process of its own, in the benchmark's driver mode:
-# the figure is set up (and its model checked against the real answers),
-# warmed up, and then its operations run inside functions named
-# tovikMeasured*, the only code callgrind collects in (on every thread).
+# the figure is set up (and its sides checked to answer alike), warmed up,
+# and then its operations run inside functions named tovikMeasured*, the
+# only code callgrind collects in (on every thread).
 # Environment: BENCH (the binary; default build/default/bench/hittest_bench),
 # OPERATIONS (per side; default 20000).
 # A developer tool: it needs valgrind (sudo apt-get install valgrind).
@@ -29,13 +32,17 @@ fi
 
 work=$(mktemp -d)
 trap 'rm -rf "$work"' EXIT
+# Callgrind needs the symbols alone, and this valgrind cannot read the DWARF 5
+# that clang writes: it runs a copy without the debugging information.
+cp "$bench" "$work/bench"
+strip --strip-debug "$work/bench"
 
 # Prints "<instructions> <operations>" for one figure's side.
 count() {
   local figure=$1 side=$2 out="$work/$1.$2.callgrind" log="$work/$1.$2.log"
   if ! valgrind --tool=callgrind --callgrind-out-file="$out" --collect-atstart=no \
       --toggle-collect='*tovikMeasured*' \
-      "$bench" --figure="$figure" --side="$side" --operations="$operations" >"$log" 2>&1; then
+      "$work/bench" --figure="$figure" --side="$side" --operations="$operations" >"$log" 2>&1; then
     echo "$figure/$side failed:" >&2
     cat "$log" >&2
     return 1
@@ -50,30 +57,47 @@ count() {
   echo "$instructions $ran"
 }
 
-declare -A real model
-printf '%-44s %14s %14s %8s\n' "figure (per op)" "real Ir" "model Ir" "ratio"
-row() {
-  awk -v f="$1" -v r="$2" -v m="$3" \
-    'BEGIN { printf "%-44s %14.1f %14.1f %7.2fx\n", f, r, m, (m > 0 ? r / m : 0) }'
+# The sides the benchmark measures, its real side first.
+listed=$("$bench" --list-sides)
+mapfile -t sides <<<"$listed"
+declare -A ir
+header=$(printf '%-44s' "figure (Ir per op)")
+for side in "${sides[@]}"; do header+=$(printf ' %12s' "$side"); done
+for side in "${sides[@]:1}"; do header+=$(printf ' %13s' "real/$side"); done
+echo "$header"
+row() {  # figure, then one count per side
+  local figure=$1 line
+  shift
+  line=$(printf '%-44s' "$figure")
+  for value in "$@"; do line+=$(printf ' %12.1f' "$value"); done
+  for value in "${@:2}"; do
+    line+=$(awk -v r="$1" -v o="$value" 'BEGIN { printf " %12.2fx", (o > 0 ? r / o : 0) }')
+  done
+  echo "$line"
 }
 for figure in $("$bench" --list-figures); do
   if [ -n "$filter" ] && ! [[ $figure =~ $filter ]]; then continue; fi
-  read -r ri ro <<<"$(count "$figure" real)"
-  read -r mi mo <<<"$(count "$figure" model)"
-  real[$figure]=$(awk -v i="$ri" -v o="$ro" 'BEGIN { printf "%.3f", i / o }')
-  model[$figure]=$(awk -v i="$mi" -v o="$mo" 'BEGIN { printf "%.3f", i / o }')
-  row "$figure" "${real[$figure]}" "${model[$figure]}"
+  values=()
+  for side in "${sides[@]}"; do
+    counted=$(count "$figure" "$side")
+    read -r instructions ran <<<"$counted"
+    ir[$figure/$side]=$(awk -v i="$instructions" -v o="$ran" 'BEGIN { printf "%.3f", i / o }')
+    values+=("${ir[$figure/$side]}")
+  done
+  row "$figure" "${values[@]}"
 done
 
 # What one nested view of a replaced class adds to a click: the slope from
 # depth 1 to depth 16.
 slope() {
-  local figures=$1 name=$2
-  if [ -n "${real[${figures}_d1]:-}" ] && [ -n "${real[${figures}_d16]:-}" ]; then
-    row "$name (d16-d1)/15" \
-      "$(awk -v a="${real[${figures}_d1]}" -v b="${real[${figures}_d16]}" 'BEGIN { print (b - a) / 15 }')" \
-      "$(awk -v a="${model[${figures}_d1]}" -v b="${model[${figures}_d16]}" 'BEGIN { print (b - a) / 15 }')"
-  fi
+  local figures=$1 name=$2 values=()
+  for side in "${sides[@]}"; do
+    local shallow=${ir[${figures}_d1/$side]:-} deep=${ir[${figures}_d16/$side]:-}
+    if [ -z "$shallow" ] || [ -z "$deep" ]; then return; fi
+    values+=("$(awk -v a="$shallow" -v b="$deep" 'BEGIN { print (b - a) / 15 }')")
+  done
+  row "$name (d16-d1)/15" "${values[@]}"
 }
 slope click_levels per_overridden_level
 slope click_levels_configured per_overridden_level_configured
+slope click per_nested_level

@@ -6,6 +6,7 @@
 #include <string>
 #include <vector>
 
+#include "mainwindow/hittest.h"
 #include "platform/application.h"
 #include "platform/main_queue.h"
 #include "platform/testing.h"
@@ -118,8 +119,54 @@ TEST_F(RuntimeAnswersTest, AViewsOwnIsDescendantOfAndIsEqualDecideWhichStripClic
   EXPECT_EQ(window->mouseDown(inWindow(*plainBadge)).get(), window->contentView())
       << "a plain host view in the strip lets the click through";
   EXPECT_EQ(window->mouseDown(inWindow(*equalBadge)), equalBadge);
+  // A titlebar class of the host's that defines isEqual: after a click is
+  // asked at the next one.
+  Class* late = hostClass("HostLateTitlebarBadge", View::runtimeClass());
+  auto lateBadge = View::withFrame(late, {{100, 100}, {20, 20}});
+  window->contentView()->addSubview(lateBadge.get());
+  installTitlebarHitTesting(window.get());
+  View* frameView = window->contentView()->superview();
+  EXPECT_EQ(frameView->hitTest(inWindow(*lateBadge)).get(), window->contentView());
+  addMethod(late, "isEqual:", [](View*, Object* other) { return other != nullptr; });
+  EXPECT_EQ(frameView->hitTest(inWindow(*lateBadge)), lateBadge);
   EXPECT_EQ(window->mouseDown(inWindow(*insideBadge)), insideBadge);
   EXPECT_FALSE(window->isVisible()) << "the window's own button action asks isDescendantOf: too";
+}
+
+// A host's window class names its own zoom button and counts the asks.
+int buttonSends = 0;
+View* hostZoomButton = nullptr;
+
+View* ownStandardButton(Window* window, std::int64_t kind) {
+  const SEL sel = selectors::standardWindowButton;
+  return callImplementation<View*>(class_getMethodImplementation(Window::runtimeClass(), sel),
+                                   window, sel, kind);
+}
+
+TEST_F(RuntimeAnswersTest, AHostsStandardButtonsAreAskedOncePerClickAndAreTheOnesKept) {
+  Class* cls = hostClass("HostZoomButtonWindow", Window::runtimeClass());
+  addMethod(cls, "standardWindowButton:", [](Window* self, std::int64_t kind) {
+    ++buttonSends;
+    return kind == NSWindowZoomButton ? hostZoomButton : ownStandardButton(self, kind);
+  });
+  auto window = windowOf(cls);
+  window->setIdentifier(str("main").get());
+  configure("main");
+  View* ownZoom = ownStandardButton(window.get(), NSWindowZoomButton);
+  auto badge = View::withFrame({{300, 2}, {20, 20}});
+  ownZoom->superview()->addSubview(badge.get());
+  hostZoomButton = badge.get();
+
+  // The strip's toolbar lies under several replaced levels: one search (the
+  // frame view's hitTest:, as a mouse-down asks it), one ask.
+  buttonSends = 0;
+  EXPECT_EQ(window->contentView()->superview()->hitTest({450, 590}).get(), window->contentView());
+  EXPECT_EQ(buttonSends, 3);
+  EXPECT_EQ(window->mouseDown(badge->convertPointToView({10, 10}, nullptr)), badge);
+  EXPECT_EQ(window->mouseDown(ownZoom->convertPointToView({5, 5}, nullptr)).get(),
+            window->contentView())
+      << "the window's own zoom button is not the one the host names";
+  hostZoomButton = nullptr;
 }
 
 // The requests the replaced openURL: saw.
