@@ -4,9 +4,10 @@ set -euo pipefail
 packages=(cmake ninja-build g++ pkg-config libgtest-dev libbenchmark-dev libutf8proc-dev
           liburiparser-dev libcairo2-dev libfontconfig-dev clang-format clang-tidy
           python3 libplist-utils
-          # The AppKit backend, built against GNUstep and tested under a
-          # private X server and window manager, clicked through XTest.
-          clang libgnustep-gui-dev gnustep-back0.29-cairo libblocksruntime-dev xvfb twm
+          # The AppKit backend, built against GNUstep (gnustep-config asks
+          # make for its flags) and tested under a private X server and
+          # window manager, clicked through XTest.
+          make clang libgnustep-gui-dev gnustep-back0.29-cairo libblocksruntime-dev xvfb twm
           libxtst-dev)
 missing=()
 for p in "${packages[@]}"; do

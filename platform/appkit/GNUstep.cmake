@@ -8,6 +8,10 @@ execute_process(COMMAND ${GNUSTEP_CONFIG} --objc-flags
   OUTPUT_VARIABLE _gs_cflags OUTPUT_STRIP_TRAILING_WHITESPACE COMMAND_ERROR_IS_FATAL ANY)
 execute_process(COMMAND ${GNUSTEP_CONFIG} --gui-libs
   OUTPUT_VARIABLE _gs_libs OUTPUT_STRIP_TRAILING_WHITESPACE COMMAND_ERROR_IS_FATAL ANY)
+if(NOT _gs_cflags MATCHES "-I")
+  message(FATAL_ERROR "gnustep-config --objc-flags printed no include folder (it runs make, "
+                      "which scripts/setup.sh installs)")
+endif()
 separate_arguments(_gs_cflags UNIX_COMMAND "${_gs_cflags}")
 separate_arguments(_gs_libs UNIX_COMMAND "${_gs_libs}")
 
