@@ -105,7 +105,7 @@ TEST_F(UserDefaultsTest, AValueIsCheckedThroughoutTextNotUTF8ReplacedTheRestRefu
   EXPECT_EQ(as<String>(level->objectAtIndex(1))->utf8(), "shared \xEF\xBF\xBD");
 
   // What is not a property list, anywhere in a value, is refused; so is
-  // nesting one deeper than the limit.
+  // nesting one deeper than the file's top dictionary leaves room for.
   EXPECT_THROW(defaults->setObject(Array::make({str("a"), make<Object>()}).get(), "late"),
                PlatformError);
   EXPECT_THROW(defaults->setObject(Dictionary::make({{"k", Array::make({nullptr})}}).get(), "nil"),
@@ -115,8 +115,8 @@ TEST_F(UserDefaultsTest, AValueIsCheckedThroughoutTextNotUTF8ReplacedTheRestRefu
     for (int i = 0; i < depth; ++i) value = Array::make({value});
     return value;
   };
-  defaults->setObject(nested(kMaxPropertyListDepth).get(), "deepest");
-  EXPECT_THROW(defaults->setObject(nested(kMaxPropertyListDepth + 1).get(), "deeper"),
+  defaults->setObject(nested(kMaxPropertyListDepth - 1).get(), "deepest");
+  EXPECT_THROW(defaults->setObject(nested(kMaxPropertyListDepth).get(), "deeper"),
                PlatformError);
   EXPECT_EQ(defaults->dictionaryRepresentation()->count(), 7U);
 }
