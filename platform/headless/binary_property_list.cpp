@@ -230,7 +230,7 @@ class Reader {
     const std::uint64_t count = bigEndian(trailer + 8, 8);
     const std::uint64_t top = bigEndian(trailer + 16, 8);
     tableOffset_ = bigEndian(trailer + 24, 8);
-    if (offsetWidth_ < 1 || offsetWidth_ > 8 || refWidth_ < 1 || refWidth_ > 8) throw Malformed{};
+    if (offsetWidth_ == 0 || refWidth_ == 0) throw Malformed{};
     // The objects lie between the header and the offset table, which ends
     // at the trailer.
     if (tableOffset_ <= kMagic.size() || tableOffset_ > trailer || count == 0 ||
@@ -250,6 +250,17 @@ class Reader {
     std::uint64_t value = 0;
     for (std::size_t i = 0; i < size; ++i) value = (value << 8U) | byte(at + i);
     return value;
+  }
+
+  // An offset or a reference, of the width the trailer gives. Writers use
+  // one to eight bytes, but the form allows any width (plistlib reads them
+  // all): a wider one reads as its last eight bytes when the bytes before
+  // are zero, and as past every object when they are not.
+  [[nodiscard]] std::uint64_t position(std::uint64_t at, std::size_t size) const {
+    for (; size > sizeof(std::uint64_t); --size, ++at) {
+      if (byte(at) != 0) return std::numeric_limits<std::uint64_t>::max();
+    }
+    return bigEndian(at, size);
   }
 
   // `size` bytes at `at`, all within the objects.
@@ -300,7 +311,7 @@ class Reader {
     }
     // An object met again while it is being read contains itself.
     if (!reading_.insert(index).second) throw Malformed{};
-    const std::uint64_t offset = bigEndian(tableOffset_ + index * offsetWidth_, offsetWidth_);
+    const std::uint64_t offset = position(tableOffset_ + index * offsetWidth_, offsetWidth_);
     if (offset < kMagic.size() || offset >= tableOffset_) throw Malformed{};
     Read result = decode(offset, depth);
     reading_.erase(index);
@@ -361,7 +372,7 @@ class Reader {
         items.reserve(n);
         int below = 0;
         for (std::uint64_t i = 0; i < n; ++i) {
-          Read item = object(bigEndian(begin + i * refWidth_, refWidth_), depth + 1);
+          Read item = object(position(begin + i * refWidth_, refWidth_), depth + 1);
           below = std::max(below, item.height);
           items.push_back(std::move(item.value));
         }
@@ -375,10 +386,10 @@ class Reader {
         Dictionary::Entries entries;
         int below = 0;
         for (std::uint64_t i = 0; i < n; ++i) {
-          const Read key = object(bigEndian(begin + i * refWidth_, refWidth_), depth + 1);
+          const Read key = object(position(begin + i * refWidth_, refWidth_), depth + 1);
           const auto* name = as<String>(key.value.get());
           if (name == nullptr) throw Malformed{};
-          Read item = object(bigEndian(begin + (n + i) * refWidth_, refWidth_), depth + 1);
+          Read item = object(position(begin + (n + i) * refWidth_, refWidth_), depth + 1);
           below = std::max(below, item.height);
           // A key written twice keeps its last value.
           entries.insert_or_assign(name->utf8(), std::move(item.value));
