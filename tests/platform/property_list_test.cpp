@@ -7,6 +7,7 @@
 #include <iterator>
 #include <limits>
 #include <random>
+#include <sstream>
 
 #include "platform/binary_property_list.h"
 #include "platform/xml_property_list.h"
@@ -127,15 +128,17 @@ std::string be(std::uint64_t value, std::size_t width) {
 
 // A binary property list of `objects`, the first at the top, with offsets
 // of eight bytes and references of `refWidth`.
-std::string assemble(const std::vector<std::string>& objects, std::size_t refWidth = 1) {
+std::string assemble(const std::vector<std::string>& objects, std::size_t refWidth = 1,
+                     std::size_t offsetWidth = 8) {
   std::string out = "bplist00";
   std::string table;
   for (const std::string& object : objects) {
-    table += be(out.size(), 8);
+    table += be(out.size(), offsetWidth);
     out += object;
   }
   const std::uint64_t tableOffset = out.size();
-  out += table + std::string(6, '\0') + '\x08' + static_cast<char>(refWidth);
+  out +=
+      table + std::string(6, '\0') + static_cast<char>(offsetWidth) + static_cast<char>(refWidth);
   return out + be(objects.size(), 8) + be(0, 8) + be(tableOffset, 8);
 }
 
@@ -156,10 +159,11 @@ TEST_F(PropertyListTest, HostileBinaryFilesReadAsNoPropertyListWithoutCrashOrBlo
     EXPECT_EQ(parseBinaryPropertyList(assemble(objects)), nullptr)
         << ::testing::PrintToString(objects);
   }
-  // An object whose offset is the offset table's own.
-  std::string atTable = assemble({"\xA1\x01"s, "\x10\x05"s});
-  const std::size_t table = atTable.size() - 32 - 16;
-  atTable.replace(table + 8, 8, be(table, 8));
+  // An object whose offset is the offset table's own (whose first byte,
+  // the offset 8, would read as false).
+  std::string atTable = assemble({"\xA1\x01"s, "\x10\x05"s}, 1, 1);
+  const std::size_t table = atTable.size() - 32 - 2;
+  atTable[table + 1] = static_cast<char>(table);
   EXPECT_EQ(parseBinaryPropertyList(atTable), nullptr);
   // References wider than eight bytes read when the bytes past eight are
   // zero (plistlib reads them), and point past every object else.
@@ -250,35 +254,31 @@ TEST_F(PropertyListTest, DamagedAndHostileXmlReadsAsNoPropertyList) {
 }
 
 TEST_F(PropertyListTest, XmlInTheEncodingsOtherReadersTakeReadsAsPlistlibReadsIt) {
-  // plistlib's XML, declared and encoded in each: with a byte-order mark
-  // (UTF-8, UTF-16 and UTF-32 in both byte orders), and by the declaration
-  // alone.
-  const plistlib::Run made = plistlib::python(R"(
-cases = [('utf-16-le', b'\xff\xfe', 'UTF-16'), ('utf-16-be', b'\xfe\xff', 'UTF-16'),
-         ('utf-32-le', b'\xff\xfe\x00\x00', 'UTF-32'), ('utf-32-be', b'\x00\x00\xfe\xff', 'UTF-32'),
-         ('utf-8', b'\xef\xbb\xbf', 'UTF-8'), ('latin-1', b'', 'ISO-8859-1'),
-         ('cp1252', b'', 'windows-1252'), ('utf-16', b'', 'UTF-16')]
-for codec, mark, declared in cases:
-    value = {'caf\u00e9': 'na\u00efve' if codec == 'latin-1' else '\u20ac \U0001F600'[:1 if codec == 'cp1252' else 3], 'n': 1}
-    text = plistlib.dumps(value).decode().replace('"UTF-8"', '"' + declared + '"')
-    open(os.path.join(sys.argv[1], codec), 'wb').write(mark + text.encode(codec))
-)",
-                                              {folder.string()});
+  // plistlib's XML of {'caf\u00e9': TEXT, 'n': 1}, declared and encoded in
+  // each: with a byte-order mark (UTF-8, UTF-16 and UTF-32 in both byte
+  // orders), by UTF-16's first characters, and by the declaration alone.
+  const std::vector<std::string> texts = {"'\\u20ac \\U0001F600'", "'na\\u00efve'", "'\\u20ac'"};
+  const plistlib::Run made =
+      plistlib::python("texts = [" + texts[0] + ", " + texts[1] + ", " + texts[2] + "]" + R"(
+cases = [('utf-16-le', b'\xff\xfe', 'UTF-16', 0), ('utf-16-be', b'\xfe\xff', 'UTF-16', 0),
+         ('utf-32-le', b'\xff\xfe\0\0', 'UTF-32', 0), ('utf-32-be', b'\0\0\xfe\xff', 'UTF-32', 0),
+         ('utf-8', b'\xef\xbb\xbf', 'UTF-8', 0), ('utf-16-le', b'', 'UTF-16', 0),
+         ('latin-1', b'', 'ISO-8859-1', 1), ('cp1252', b'', 'windows-1252', 2)]
+for i, (codec, mark, declared, text) in enumerate(cases):
+    xml = plistlib.dumps({'caf\u00e9': texts[text], 'n': 1}).decode()
+    xml = xml.replace('"UTF-8"', '"' + declared + '"')
+    open(os.path.join(sys.argv[1], str(i)), 'wb').write(mark + xml.encode(codec))
+    print(text))",
+                       {folder.string()});
   ASSERT_EQ(made.status, 0) << made.out;
-  for (const auto& [codec, value] : std::vector<std::pair<std::string, std::string>>{
-           {"utf-16-le", "'\\u20ac \\U0001F600'"},
-           {"utf-16-be", "'\\u20ac \\U0001F600'"},
-           {"utf-32-le", "'\\u20ac \\U0001F600'"},
-           {"utf-32-be", "'\\u20ac \\U0001F600'"},
-           {"utf-8", "'\\u20ac \\U0001F600'"},
-           {"latin-1", "'na\\u00efve'"},
-           {"cp1252", "'\\u20ac'"},
-           {"utf-16", "'\\u20ac \\U0001F600'"},
-       }) {
-    EXPECT_TRUE(
-        is(parseXmlPropertyList(readFile(folder / codec)), "{'caf\\u00e9': " + value + ", 'n': 1}"))
-        << codec;
+  std::istringstream textOfCase(made.out);
+  int i = 0;
+  for (std::size_t text = 0; textOfCase >> text; ++i) {
+    EXPECT_TRUE(is(parseXmlPropertyList(readFile(folder / std::to_string(i))),
+                   "{'caf\\u00e9': " + texts.at(text) + ", 'n': 1}"))
+        << "case " << i;
   }
+  EXPECT_EQ(i, 8);
 
   // An encoding iconv does not know, or text not valid in its encoding, is
   // refused, saying so.
