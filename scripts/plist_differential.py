@@ -20,6 +20,7 @@ import math
 import pathlib
 import plistlib
 import random
+import re
 import struct
 import subprocess
 import sys
@@ -249,6 +250,42 @@ def binary_features(data):
     return parser.features
 
 
+# ---- What plistlib passes over in an XML file ----
+
+XML_KINDS = {"plist", "dict", "array", "key", "string", "integer", "real", "true", "false",
+             "date", "data"}
+
+
+def xml_features(data):
+    text = None
+    for mark, codec in ((b"\xef\xbb\xbf", "utf-8-sig"), (b"\xff\xfe\x00\x00", "utf-32"),
+                        (b"\x00\x00\xfe\xff", "utf-32"), (b"\xff\xfe", "utf-16"),
+                        (b"\xfe\xff", "utf-16")):
+        if data.startswith(mark):
+            text = data.decode(codec, "replace")
+            break
+    if text is None:
+        declared = re.match(rb'<\?xml[^>]*encoding="([A-Za-z0-9._-]+)"', data)
+        try:
+            text = data.decode(declared.group(1).decode() if declared else "utf-8", "replace")
+        except LookupError:
+            return {"an encoding Python does not know"}
+    features = set()
+    if re.search(r"&(?!(lt|gt|amp|quot|apos|#[0-9]+|#x[0-9a-fA-F]+);)", text):
+        features.add("an undefined entity or a bare '&'")
+    names = {m.group(1) for m in re.finditer(r"<([A-Za-z][^\s/>]*)", text)} - {"!DOCTYPE"}
+    if names - XML_KINDS:
+        features.add("an unknown element")
+    body = re.sub(r"<(string|key|integer|real|date|data)>.*?</\1>", "", text, flags=re.S)
+    body = re.sub(r"<\?.*?\?>|<!DOCTYPE[^>]*>|<!--.*?-->|<[^>]*>", "", body, flags=re.S)
+    if body.strip():
+        features.add("text between elements")
+    for data_text in re.findall(r"<data>(.*?)</data>", text, flags=re.S):
+        if re.search(r"[^A-Za-z0-9+/=\s]", data_text):
+            features.add("data holding characters outside base64")
+    return features
+
+
 # ---- Reading ----
 
 def plistlib_reads(data):
@@ -297,7 +334,8 @@ def main():
                 reasons[(verdict, theirs)] += 1
             elif theirs_ok:
                 verdict = "plistlib reads, the store refuses"
-                features = binary_features(data) if data.startswith(b"bplist00") else set()
+                features = binary_features(data) if data.startswith(b"bplist00") else \
+                    xml_features(data)
                 for feature in sorted(features) or ["(none of the noted features)"]:
                     reasons[(verdict, feature)] += 1
             else:

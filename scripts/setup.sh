@@ -6,7 +6,9 @@ packages=(cmake ninja-build g++ pkg-config libgtest-dev libbenchmark-dev libutf8
           python3 libplist-utils
           # The AppKit backend, built against GNUstep and tested under a
           # private X server and window manager.
-          clang libgnustep-gui-dev gnustep-back0.29-cairo libblocksruntime-dev xvfb twm)
+          clang libgnustep-gui-dev gnustep-back0.29-cairo libblocksruntime-dev xvfb twm
+          # The fuzz targets: libFuzzer and the sanitizers' runtimes for clang.
+          libclang-rt-14-dev)
 missing=()
 for p in "${packages[@]}"; do
   dpkg-query -W -f='${Status}' "$p" 2>/dev/null | grep -q 'install ok installed' || missing+=("$p")

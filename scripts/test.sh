@@ -2,8 +2,9 @@
 # Sets up, builds and runs every test: the format check, the default build
 # with clang-tidy, the kit as a host developer uses it, a second build with
 # AddressSanitizer and UndefinedBehaviorSanitizer, one with ThreadSanitizer,
-# and the AppKit backend's build against GNUstep, whose tests start and stop
-# their own X server (scripts/run-under-xvfb.sh). Works from a source tarball
+# the AppKit backend's build against GNUstep, whose tests start and stop
+# their own X server (scripts/run-under-xvfb.sh), and the fuzz targets, each
+# run over its corpus and fuzzing for a short fixed time. Works from a source tarball
 # as well as from a clone: the project's files are found on disk, not asked
 # of a version-control system.
 set -euo pipefail
@@ -50,3 +51,7 @@ for preset in default asan tsan appkit; do
     check_kit
   fi
 done
+# The fuzz targets (clang, libFuzzer): a known input that fails fails here.
+cmake --preset fuzz
+cmake --build --preset fuzz
+scripts/fuzz.sh 25

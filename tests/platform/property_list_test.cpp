@@ -279,6 +279,8 @@ for i, (codec, mark, declared, text) in enumerate(cases):
         << "case " << i;
   }
   EXPECT_EQ(i, 8);
+  // Attributes are passed over, whatever script their names are in.
+  EXPECT_TRUE(is(parseXmlPropertyList("<plist versi\xC3\xB3n=\"1.0\"><dict/></plist>"), "{}"));
 
   // An encoding iconv does not know, or text not valid in its encoding, is
   // refused, saying so.
