@@ -367,11 +367,14 @@ class Reader {
     throw Malformed{};
   }
 
+  // A name: ASCII letters, digits and "_-:.", and any character past ASCII
+  // (XML's names take letters of every script; attributes' are ignored).
   std::string_view name() {
     const std::size_t begin = pos_;
     while (pos_ < in_.size() &&
            (std::isalnum(static_cast<unsigned char>(in_[pos_])) != 0 || in_[pos_] == '_' ||
-            in_[pos_] == '-' || in_[pos_] == ':' || in_[pos_] == '.')) {
+            in_[pos_] == '-' || in_[pos_] == ':' || in_[pos_] == '.' ||
+            static_cast<unsigned char>(in_[pos_]) >= 0x80)) {
       ++pos_;
     }
     if (pos_ == begin) throw Malformed{};
