@@ -63,14 +63,15 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
   Workspace* workspace = Workspace::sharedWorkspace();
   workspace->reset();
   const Ref<URLSchemeHandler> system = SystemSettings::application();
-  workspace->setHandlerForURLScheme(
-      SystemSettings::kURLScheme, makeBlock<bool(URL*)>([&](URL* url) {
-        const std::string& asked = url->absoluteString()->utf8();
-        for (std::size_t i = 0; i < candidates.size(); ++i) {
-          if (asked == candidates[i] && (refusals & (1U << i)) != 0) return false;
-        }
-        return (*system)(url);
-      }));
+  workspace->setHandlerForURLScheme(SystemSettings::kURLScheme,
+                                    makeBlock<bool(URL*)>([&](URL* url) {
+                                      const std::string& asked = url->absoluteString()->utf8();
+                                      for (std::size_t i = 0; i < candidates.size(); ++i) {
+                                        if (asked == candidates[i] && (refusals & (1U << i)) != 0)
+                                          return false;
+                                      }
+                                      return (*system)(url);
+                                    }));
   send<void>(plugin.get(), "openNotificationSettingsForBundleIdentifier:", str(identifier).get());
   if (workspace->openRequests() != expected) std::abort();
   return 0;

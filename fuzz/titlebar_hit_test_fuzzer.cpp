@@ -54,8 +54,7 @@ void compare(Window* window, FuzzedDataProvider& input) {
   std::vector<CGPoint> points = model.edgePoints();
   const CGRect frame = frameView->frame();
   for (int i = input.ConsumeIntegralInRange(0, 16); i > 0; --i) {
-    points.push_back(
-        {coordinate(input, frame.size.width), coordinate(input, frame.size.height)});
+    points.push_back({coordinate(input, frame.size.width), coordinate(input, frame.size.height)});
   }
   for (const CGPoint point : points) {
     const Ref<View> real = frameView->hitTest(point);
@@ -85,9 +84,9 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
   std::vector<View*> parents{window->contentView()};
   for (int i = input.ConsumeIntegralInRange(0, 4); i > 0; --i) {
     Class* cls = hostClass(kHostClasses.at(input.ConsumeIntegralInRange<std::size_t>(0, 4)));
-    const Ref<View> view = View::withFrame(
-        cls, {{coordinate(input, width), coordinate(input, height)},
-              {coordinate(input, width), coordinate(input, height)}});
+    const Ref<View> view =
+        View::withFrame(cls, {{coordinate(input, width), coordinate(input, height)},
+                              {coordinate(input, width), coordinate(input, height)}});
     view->setHidden(input.ConsumeIntegralInRange(0, 3) == 0);
     parents.at(input.ConsumeIntegralInRange<std::size_t>(0, parents.size() - 1))
         ->addSubview(view.get());

@@ -3,8 +3,8 @@
 // set (taken, or refused with the domain unchanged), synchronized, and
 // opened again. A synchronize never fails here, the file it leaves is one
 // the store reads (or none, when nothing was there to write), and the
-// domain opened again holds exactly what the first held. Run with -close_fd_mask=2: the store says on the standard error
-// when it keeps a damaged file aside.
+// domain opened again holds exactly what the first held. Run with -close_fd_mask=2: the store says
+// on the standard error when it keeps a damaged file aside.
 #include <cstdint>
 #include <cstdio>
 #include <cstdlib>
@@ -58,8 +58,8 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
   for (const auto& entry : fs::directory_iterator(folder())) fs::remove_all(entry.path(), error);
 
   const fs::path file = folder() / "fuzz.plist";
-  std::ofstream(file, std::ios::binary).write(reinterpret_cast<const char*>(data),
-                                              static_cast<std::streamsize>(size));
+  std::ofstream(file, std::ios::binary)
+      .write(reinterpret_cast<const char*>(data), static_cast<std::streamsize>(size));
   const Ref<UserDefaults> first = UserDefaults::open("fuzz", folder());
   const Ref<Dictionary> read = first->dictionaryRepresentation();
   int again = 0;
@@ -70,8 +70,13 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
 
   // The nesting: one of the first value's depth plus a few levels, or plus
   // enough to meet the limit.
-  constexpr int kLevels[] = {0, 1, 2, kMaxPropertyListDepth - 3, kMaxPropertyListDepth - 2,
-                             kMaxPropertyListDepth - 1, kMaxPropertyListDepth};
+  constexpr int kLevels[] = {0,
+                             1,
+                             2,
+                             kMaxPropertyListDepth - 3,
+                             kMaxPropertyListDepth - 2,
+                             kMaxPropertyListDepth - 1,
+                             kMaxPropertyListDepth};
   const int levels = kLevels[size % std::size(kLevels)];
   const Ref<Object> inner =
       read->count() > 0 ? read->entries().begin()->second : Number::withInteger(1);
@@ -88,9 +93,8 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
   MainQueue::main().runFor(seconds(2));
   // No file only when nothing was ever there to write.
   const PropertyListFile::State state = readPropertyListFile(file, std::nullopt).state;
-  check(state == PropertyListFile::State::Read ||
-            (state == PropertyListFile::State::Absent &&
-             first->dictionaryRepresentation()->count() == 0),
+  check(state == PropertyListFile::State::Read || (state == PropertyListFile::State::Absent &&
+                                                   first->dictionaryRepresentation()->count() == 0),
         "the store left a file it cannot read");
   const Ref<UserDefaults> second = UserDefaults::open("fuzz", folder());
   check(binaryPropertyList(second->dictionaryRepresentation().get()) ==

@@ -191,7 +191,8 @@ Ref<Object> asValidPropertyList(Object* value, int depth) {
 std::optional<Dictionary::Entries> parsePropertyListDictionary(std::string_view bytes,
                                                                std::string* why) {
   const bool binary = isBinaryPropertyList(bytes);
-  const Ref<Object> root = binary ? parseBinaryPropertyList(bytes) : parseXmlPropertyList(bytes, why);
+  const Ref<Object> root =
+      binary ? parseBinaryPropertyList(bytes) : parseXmlPropertyList(bytes, why);
   if (const auto* dictionary = as<Dictionary>(root.get())) return dictionary->entries();
   if (why != nullptr && (root != nullptr || binary)) {
     *why = root != nullptr ? "the top object is not a dictionary"

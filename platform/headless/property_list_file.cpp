@@ -141,8 +141,8 @@ void keepAside(const fs::path& file, const PropertyListFile& damaged) {
   std::error_code error;
   fs::rename(file, aside, error);
   if (!error) {
-    std::fprintf(stderr, "NSUserDefaults: %s cannot be read (%s); kept aside as %s\n",
-                 file.c_str(), damaged.problem.c_str(), aside.filename().c_str());
+    std::fprintf(stderr, "NSUserDefaults: %s cannot be read (%s); kept aside as %s\n", file.c_str(),
+                 damaged.problem.c_str(), aside.filename().c_str());
   }
 }
 

@@ -186,13 +186,13 @@ void UserDefaults::store(Object* value, std::string_view key) {
     // A value of the file's top dictionary: one level below the top.
     stored = asValidPropertyList(value, 1);
     if (stored == nullptr) {
-      throw PlatformError(
-          "-[NSUserDefaults setObject:forKey:]: attempt to insert " +
-          (isPropertyListObject(value)
-               ? "a value nested more than " + std::to_string(kMaxPropertyListDepth - 1) +
-                     " levels deep, which the file could not read back,"
-               : "non-property-list object " + value->isa()->name()) +
-          " for key " + std::string(key));
+      throw PlatformError("-[NSUserDefaults setObject:forKey:]: attempt to insert " +
+                          (isPropertyListObject(value)
+                               ? "a value nested more than " +
+                                     std::to_string(kMaxPropertyListDepth - 1) +
+                                     " levels deep, which the file could not read back,"
+                               : "non-property-list object " + value->isa()->name()) +
+                          " for key " + std::string(key));
     }
   }
   std::string replacedKey;

@@ -3,9 +3,9 @@
 #include <iconv.h>
 
 #include <algorithm>
-#include <cerrno>
 #include <array>
 #include <cctype>
+#include <cerrno>
 #include <charconv>
 #include <cmath>
 #include <cstdint>
@@ -214,7 +214,8 @@ constexpr std::array<Signature, 9> kSignatures = {{
 
 bool equalsIgnoringASCIICase(std::string_view a, std::string_view b) {
   return std::equal(a.begin(), a.end(), b.begin(), b.end(), [](char x, char y) {
-    return std::tolower(static_cast<unsigned char>(x)) == std::tolower(static_cast<unsigned char>(y));
+    return std::tolower(static_cast<unsigned char>(x)) ==
+           std::tolower(static_cast<unsigned char>(y));
   });
 }
 
@@ -237,8 +238,7 @@ std::string_view declaredEncoding(std::string_view text) {
   const bool wellFormed =
       !name.empty() && std::isalpha(static_cast<unsigned char>(name.front())) != 0 &&
       std::all_of(name.begin(), name.end(), [](char c) {
-        return std::isalnum(static_cast<unsigned char>(c)) != 0 || c == '.' || c == '_' ||
-               c == '-';
+        return std::isalnum(static_cast<unsigned char>(c)) != 0 || c == '.' || c == '_' || c == '-';
       });
   if (!wellFormed) {
     throw Refused{"the XML declaration names the encoding \"" + std::string(name) +
@@ -569,10 +569,10 @@ constexpr double kLastWritableDate = 252423993599;   // 9999-12-31T23:59:59Z
 
 std::string formatDate(double sinceReferenceDate) {
   // See xmlPropertyList for the dates that cannot be written as they are.
-  const double clamped = std::isnan(sinceReferenceDate)
-                             ? 0
-                             : std::clamp(sinceReferenceDate, kFirstWritableDate,
-                                          kLastWritableDate);
+  const double clamped =
+      std::isnan(sinceReferenceDate)
+          ? 0
+          : std::clamp(sinceReferenceDate, kFirstWritableDate, kLastWritableDate);
   const auto seconds = static_cast<std::int64_t>(std::floor(clamped));
   std::int64_t days = seconds / kSecondsPerDay;
   std::int64_t rest = seconds % kSecondsPerDay;
