@@ -21,8 +21,7 @@ namespace tovik {
 // - counts: any number of objects, items and keys the bytes hold; a binary
 //   file's references and offsets are checked against its length before
 //   anything is allocated, so memory is bounded by the file's size.
-// - size: any file the process can hold in memory (offsets of up to eight
-//   bytes).
+// - size: any file the process can hold in memory.
 inline constexpr int kMaxPropertyListDepth = 512;
 
 // Whether `value` is a property-list object: a string, a number, data, a
