@@ -176,6 +176,7 @@ TEST_F(UserDefaultsTest, FilesOtherToolsWriteSurviveAWriteAndASecondLaunch) {
     EXPECT_GT(defaults->dictionaryRepresentation()->count(), 1U) << kind;
     defaults->setObject(Number::withInteger(1).get(), "launch");
     ASSERT_TRUE(defaults->synchronize());
+    const std::size_t keys = defaults->dictionaryRepresentation()->count();
 
     // Launched again, it finds everything, changes a key just before it
     // ends normally, and the change reaches the file.
@@ -186,8 +187,7 @@ TEST_F(UserDefaultsTest, FilesOtherToolsWriteSurviveAWriteAndASecondLaunch) {
       UserDefaults* again = UserDefaults::standardUserDefaults();
       const Ref<Number> launches = as<Number>(again->objectForKey("launch"));
       const bool found = launches != nullptr && launches->integerValue() == 1 &&
-                         again->dictionaryRepresentation()->count() ==
-                             defaults->dictionaryRepresentation()->count();
+                         again->dictionaryRepresentation()->count() == keys;
       again->setObject(Number::withInteger(2).get(), "launch");
       std::exit(found ? 0 : 1);
     }
