@@ -273,7 +273,7 @@ def xml_features(data):
     features = set()
     if re.search(r"&(?!(lt|gt|amp|quot|apos|#[0-9]+|#x[0-9a-fA-F]+);)", text):
         features.add("an undefined entity or a bare '&'")
-    names = {m.group(1) for m in re.finditer(r"<([A-Za-z][^\s/>]*)", text)} - {"!DOCTYPE"}
+    names = {m.group(1) for m in re.finditer(r"<([^\s/>!?]+)", text)}
     if names - XML_KINDS:
         features.add("an unknown element")
     body = re.sub(r"<(string|key|integer|real|date|data)>.*?</\1>", "", text, flags=re.S)
