@@ -171,8 +171,7 @@ TEST_F(ComposeTest, TheDelegateOutlivesItsOwnCloseCallback) {
   // The window does not keep its delegate, so the close callback is the
   // last thing the delegate does before it goes.
   const Weak<Object> delegate = window->delegate()->retain();
-  auto closing = make<Notification>(str(NSWindowWillCloseNotification), window->retain());
-  send<void>(window->delegate(), "windowWillClose:", closing.get());
+  window->close();
   EXPECT_EQ(delegate.lock(), nullptr);
   EXPECT_EQ(window->delegate(), nullptr);
   EXPECT_EQ(record(), (CGSize{800, 600}));
