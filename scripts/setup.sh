@@ -8,7 +8,9 @@ packages=(cmake ninja-build g++ pkg-config libgtest-dev libbenchmark-dev libutf8
           # make for its flags) and tested under a private X server and
           # window manager, clicked through XTest.
           make clang libgnustep-gui-dev gnustep-back0.29-cairo libblocksruntime-dev xvfb twm
-          libxtst-dev)
+          libxtst-dev
+          # The fuzz targets: libFuzzer and the sanitizers' runtimes for clang.
+          libclang-rt-14-dev)
 missing=()
 for p in "${packages[@]}"; do
   dpkg-query -W -f='${Status}' "$p" 2>/dev/null | grep -q 'install ok installed' || missing+=("$p")

@@ -4,9 +4,10 @@
 # AddressSanitizer and UndefinedBehaviorSanitizer, one with ThreadSanitizer,
 # and the AppKit backend's build against GNUstep, whose tests start and stop
 # their own X server (scripts/run-under-xvfb.sh) and load the bundle as built
-# and as installed; then the Mac's build is generated and checked. Works from a source tarball
-# as well as from a clone: the project's files are found on disk, not asked
-# of a version-control system.
+# and as installed; then the Mac's build is generated and checked, and the
+# fuzz targets are each run over their corpus and fuzz for a short fixed
+# time. Works from a source tarball as well as from a clone: the project's
+# files are found on disk, not asked of a version-control system.
 set -euo pipefail
 cd "$(dirname "$0")/.."
 scripts/setup.sh
@@ -59,8 +60,11 @@ for preset in default asan tsan appkit; do
   cmake --build --preset "$preset"
   ctest --preset "$preset"
   if [ "$preset" = default ]; then
-    # The examples are projects of their own, checked against the installed kit.
-    sources -name '*.cpp' -not -path './examples/*' -not -path './platform/appkit/*' |
+    # The examples are projects of their own, checked against the installed
+    # kit; the AppKit backend's and the fuzz targets' files with their own
+    # builds below.
+    sources -name '*.cpp' -not -path './examples/*' -not -path './fuzz/*' \
+      -not -path './platform/appkit/*' |
       xargs -0 clang-tidy -p build/default --quiet
     check_kit
   fi
@@ -70,3 +74,8 @@ for preset in default asan tsan appkit; do
     scripts/check-mac-build.sh
   fi
 done
+# The fuzz targets (clang, libFuzzer): a known input that fails fails here.
+cmake --preset fuzz
+cmake --build --preset fuzz
+sources -path './fuzz/*' -name '*.cpp' | xargs -0 clang-tidy -p build/fuzz --quiet
+scripts/fuzz.sh 25

@@ -1,5 +1,6 @@
 #include "platform/binary_property_list.h"
 
+#include <algorithm>
 #include <bit>
 #include <cstdint>
 #include <limits>
@@ -229,7 +230,7 @@ class Reader {
     const std::uint64_t count = bigEndian(trailer + 8, 8);
     const std::uint64_t top = bigEndian(trailer + 16, 8);
     tableOffset_ = bigEndian(trailer + 24, 8);
-    if (offsetWidth_ < 1 || offsetWidth_ > 8 || refWidth_ < 1 || refWidth_ > 8) throw Malformed{};
+    if (offsetWidth_ == 0 || refWidth_ == 0) throw Malformed{};
     // The objects lie between the header and the offset table, which ends
     // at the trailer.
     if (tableOffset_ <= kMagic.size() || tableOffset_ > trailer || count == 0 ||
@@ -237,7 +238,7 @@ class Reader {
       throw Malformed{};
     }
     count_ = count;
-    return object(top, 0);
+    return object(top, 0).value;
   }
 
  private:
@@ -249,6 +250,17 @@ class Reader {
     std::uint64_t value = 0;
     for (std::size_t i = 0; i < size; ++i) value = (value << 8U) | byte(at + i);
     return value;
+  }
+
+  // An offset or a reference, of the width the trailer gives. Writers use
+  // one to eight bytes, but the form allows any width (plistlib reads them
+  // all): a wider one reads as its last eight bytes when the bytes before
+  // are zero, and as past every object when they are not.
+  [[nodiscard]] std::uint64_t position(std::uint64_t at, std::size_t size) const {
+    for (; size > sizeof(std::uint64_t); --size, ++at) {
+      if (byte(at) != 0) return std::numeric_limits<std::uint64_t>::max();
+    }
+    return bigEndian(at, size);
   }
 
   // `size` bytes at `at`, all within the objects.
@@ -280,46 +292,60 @@ class Reader {
     if (at > tableOffset_ || count > (tableOffset_ - at) / width) throw Malformed{};
   }
 
-  Ref<Object> object(std::uint64_t index, int depth) {
+  // An object and the number of container levels from it down (0 for
+  // anything but an array or a dictionary).
+  struct Read {
+    Ref<Object> value;
+    int height = 0;
+  };
+
+  // The object numbered `index`, met at `depth` containers below the top.
+  // An object met again, in this place or another, is the one read before;
+  // its levels count again from where it is met now, so a shared container
+  // never nests past the limit however it is reached.
+  Read object(std::uint64_t index, int depth) {
     if (index >= count_) throw Malformed{};
-    if (auto it = read_.find(index); it != read_.end()) return it->second;
+    if (auto it = read_.find(index); it != read_.end()) {
+      if (depth + it->second.height > kMaxPropertyListDepth) throw Malformed{};
+      return it->second;
+    }
     // An object met again while it is being read contains itself.
     if (!reading_.insert(index).second) throw Malformed{};
-    const std::uint64_t offset = bigEndian(tableOffset_ + index * offsetWidth_, offsetWidth_);
+    const std::uint64_t offset = position(tableOffset_ + index * offsetWidth_, offsetWidth_);
     if (offset < kMagic.size() || offset >= tableOffset_) throw Malformed{};
-    Ref<Object> result = decode(offset, depth);
+    Read result = decode(offset, depth);
     reading_.erase(index);
     read_.emplace(index, result);
     return result;
   }
 
-  Ref<Object> decode(std::uint64_t at, int depth) {
+  Read decode(std::uint64_t at, int depth) {
     const unsigned marker = byte(at);
     const unsigned low = marker & 0xFU;
     switch (marker >> 4U) {
       case 0x0:
-        if (marker == kFalse || marker == kTrue) return Number::withBool(marker == kTrue);
+        if (marker == kFalse || marker == kTrue) return {Number::withBool(marker == kTrue)};
         break;
       case kInteger:
-        return integer(at + 1, low);
+        return {integer(at + 1, low)};
       case kReal:
         if (low == 2) {
-          return Number::withDouble(
-              std::bit_cast<float>(static_cast<std::uint32_t>(readBigEndian(at + 1, 4))));
+          return {Number::withDouble(
+              std::bit_cast<float>(static_cast<std::uint32_t>(readBigEndian(at + 1, 4))))};
         }
-        if (low == 3) return Number::withDouble(std::bit_cast<double>(readBigEndian(at + 1, 8)));
+        if (low == 3) return {Number::withDouble(std::bit_cast<double>(readBigEndian(at + 1, 8)))};
         break;
       case kDate >> 4U:
         if (marker == kDate) {
-          return Date::withTimeIntervalSinceReferenceDate(
-              std::bit_cast<double>(readBigEndian(at + 1, 8)));
+          return {Date::withTimeIntervalSinceReferenceDate(
+              std::bit_cast<double>(readBigEndian(at + 1, 8)))};
         }
         break;
       case kData: {
         std::uint64_t n = 0;
         const std::uint64_t begin = count(at, n);
         needItems(begin, n, 1);
-        return Data::make(bytes_.substr(begin, n));
+        return {Data::make(bytes_.substr(begin, n))};
       }
       case kAsciiString: {
         std::uint64_t n = 0;
@@ -329,13 +355,13 @@ class Reader {
         for (const char c : text) {
           if (static_cast<unsigned char>(c) >= 0x80) throw Malformed{};
         }
-        return str(text);
+        return {str(text)};
       }
       case kUtf16String: {
         std::uint64_t n = 0;
         const std::uint64_t begin = count(at, n);
         needItems(begin, n, 2);
-        return str(utf16(begin, n));
+        return {str(utf16(begin, n))};
       }
       case kArray: {
         if (depth >= kMaxPropertyListDepth) throw Malformed{};
@@ -344,10 +370,13 @@ class Reader {
         needItems(begin, n, refWidth_);
         std::vector<Ref<Object>> items;
         items.reserve(n);
+        int below = 0;
         for (std::uint64_t i = 0; i < n; ++i) {
-          items.push_back(object(bigEndian(begin + i * refWidth_, refWidth_), depth + 1));
+          Read item = object(position(begin + i * refWidth_, refWidth_), depth + 1);
+          below = std::max(below, item.height);
+          items.push_back(std::move(item.value));
         }
-        return Array::make(std::move(items));
+        return {Array::make(std::move(items)), below + 1};
       }
       case kDictionary: {
         if (depth >= kMaxPropertyListDepth) throw Malformed{};
@@ -355,15 +384,17 @@ class Reader {
         const std::uint64_t begin = count(at, n);
         needItems(begin, n, 2ULL * refWidth_);
         Dictionary::Entries entries;
+        int below = 0;
         for (std::uint64_t i = 0; i < n; ++i) {
-          const auto* key =
-              as<String>(object(bigEndian(begin + i * refWidth_, refWidth_), depth + 1).get());
-          if (key == nullptr) throw Malformed{};
+          const Read key = object(position(begin + i * refWidth_, refWidth_), depth + 1);
+          const auto* name = as<String>(key.value.get());
+          if (name == nullptr) throw Malformed{};
+          Read item = object(position(begin + (n + i) * refWidth_, refWidth_), depth + 1);
+          below = std::max(below, item.height);
           // A key written twice keeps its last value.
-          entries.insert_or_assign(
-              key->utf8(), object(bigEndian(begin + (n + i) * refWidth_, refWidth_), depth + 1));
+          entries.insert_or_assign(name->utf8(), std::move(item.value));
         }
-        return Dictionary::make(std::move(entries));
+        return {Dictionary::make(std::move(entries)), below + 1};
       }
       default:
         break;
@@ -415,7 +446,7 @@ class Reader {
   std::uint64_t count_ = 0;
   // What has been read, by object number, so an object referenced many
   // times is read once and shared; kept for the objects reached only.
-  std::unordered_map<std::uint64_t, Ref<Object>> read_;
+  std::unordered_map<std::uint64_t, Read> read_;
   std::unordered_set<std::uint64_t> reading_;
 };
 

@@ -169,8 +169,10 @@ Ref<Object> withValidText(const Ref<Object>& value) {
   return Survey().withValidText(value);
 }
 
-Ref<Object> asValidPropertyList(Object* value) {
-  switch (QuickWalk().check(value)) {
+Ref<Object> asValidPropertyList(Object* value, int depth) {
+  // A quick walk that finishes has met fewer levels than members.
+  const bool quick = depth + kQuickWalkMembers <= kMaxPropertyListDepth;
+  switch (quick ? QuickWalk().check(value) : QuickWalk::Verdict::GaveUp) {
     case QuickWalk::Verdict::Valid:
       return value->retain();
     case QuickWalk::Verdict::InvalidText:
@@ -182,14 +184,20 @@ Ref<Object> asValidPropertyList(Object* value) {
   }
   // One survey answers both, each container looked at once.
   Survey survey;
-  if (survey.height(value, 0) < 0) return nullptr;
+  if (survey.height(value, depth) < 0) return nullptr;
   return survey.withValidText(value->retain());
 }
 
-std::optional<Dictionary::Entries> parsePropertyListDictionary(std::string_view bytes) {
+std::optional<Dictionary::Entries> parsePropertyListDictionary(std::string_view bytes,
+                                                               std::string* why) {
+  const bool binary = isBinaryPropertyList(bytes);
   const Ref<Object> root =
-      isBinaryPropertyList(bytes) ? parseBinaryPropertyList(bytes) : parseXmlPropertyList(bytes);
+      binary ? parseBinaryPropertyList(bytes) : parseXmlPropertyList(bytes, why);
   if (const auto* dictionary = as<Dictionary>(root.get())) return dictionary->entries();
+  if (why != nullptr && (root != nullptr || binary)) {
+    *why = root != nullptr ? "the top object is not a dictionary"
+                           : "not a well-formed binary property list";
+  }
   return std::nullopt;
 }
 

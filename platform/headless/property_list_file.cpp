@@ -9,6 +9,7 @@
 #include <cerrno>
 #include <charconv>
 #include <csignal>
+#include <cstdio>
 #include <string>
 #include <system_error>
 
@@ -123,7 +124,8 @@ PropertyListFile readPropertyListFile(const fs::path& file,
     result.state = PropertyListFile::State::Unreadable;
     return result;
   }
-  if (std::optional<Dictionary::Entries> entries = parsePropertyListDictionary(bytes)) {
+  if (std::optional<Dictionary::Entries> entries =
+          parsePropertyListDictionary(bytes, &result.problem)) {
     result.state = PropertyListFile::State::Read;
     result.entries = std::move(*entries);
   } else {
@@ -132,11 +134,16 @@ PropertyListFile readPropertyListFile(const fs::path& file,
   return result;
 }
 
-void keepAside(const fs::path& file, const FileIdentity& identity) {
+void keepAside(const fs::path& file, const PropertyListFile& damaged) {
   struct stat status {};
-  if (::stat(file.c_str(), &status) != 0 || identityOf(status) != identity) return;
+  if (::stat(file.c_str(), &status) != 0 || identityOf(status) != damaged.identity) return;
+  const fs::path aside = asideName(file);
   std::error_code error;
-  fs::rename(file, asideName(file), error);
+  fs::rename(file, aside, error);
+  if (!error) {
+    std::fprintf(stderr, "NSUserDefaults: %s cannot be read (%s); kept aside as %s\n", file.c_str(),
+                 damaged.problem.c_str(), aside.filename().c_str());
+  }
 }
 
 std::optional<FileIdentity> replaceFileAtomically(const fs::path& file, std::string_view bytes) {

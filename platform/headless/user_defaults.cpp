@@ -153,7 +153,7 @@ void UserDefaults::load() {
       break;
     case PropertyListFile::State::Damaged: {
       const FolderWriteLock lock(folder_);
-      if (lock.held()) keepAside(path, disk.identity);
+      if (lock.held()) keepAside(path, disk);
       break;
     }
     case PropertyListFile::State::Absent:
@@ -183,12 +183,16 @@ void UserDefaults::store(Object* value, std::string_view key) {
   // the lock is.
   Ref<Object> stored;
   if (value != nullptr) {
-    stored = asValidPropertyList(value);
+    // A value of the file's top dictionary: one level below the top.
+    stored = asValidPropertyList(value, 1);
     if (stored == nullptr) {
-      throw PlatformError(
-          "-[NSUserDefaults setObject:forKey:]: attempt to insert non-property-list "
-          "object " +
-          value->isa()->name() + " for key " + std::string(key));
+      throw PlatformError("-[NSUserDefaults setObject:forKey:]: attempt to insert " +
+                          (isPropertyListObject(value)
+                               ? "a value nested more than " +
+                                     std::to_string(kMaxPropertyListDepth - 1) +
+                                     " levels deep, which the file could not read back,"
+                               : "non-property-list object " + value->isa()->name()) +
+                          " for key " + std::string(key));
     }
   }
   std::string replacedKey;
@@ -339,7 +343,7 @@ bool UserDefaults::writeChanges(const Keys& changed) {
     case PropertyListFile::State::Unreadable:
       return false;
     case PropertyListFile::State::Damaged:
-      keepAside(path, disk.identity);
+      keepAside(path, disk);
       break;
     case PropertyListFile::State::Read:
       takeFromDisk(std::move(disk.entries), changed, disk.identity);

@@ -1,8 +1,11 @@
 #include "platform/xml_property_list.h"
 
+#include <iconv.h>
+
 #include <algorithm>
 #include <array>
 #include <cctype>
+#include <cerrno>
 #include <charconv>
 #include <cmath>
 #include <cstdint>
@@ -182,12 +185,124 @@ Ref<Data> parseBase64(std::string_view text) {
   return Data::make(out);
 }
 
+// ---- Encodings ----
+
+// Bytes that are not a property list, and why, for the caller's message.
+struct Refused {
+  std::string why;
+};
+
+// Marks and first characters that name an encoding before any declaration
+// is read (XML's byte-order marks, and its rule for UTF-16 and UTF-32
+// without one): the encoding, and how many bytes the mark takes.
+struct Signature {
+  std::string_view prefix;
+  std::size_t mark;
+  const char* encoding;
+};
+constexpr std::array<Signature, 9> kSignatures = {{
+    {std::string_view("\xEF\xBB\xBF", 3), 3, "UTF-8"},
+    {std::string_view("\0\0\xFE\xFF", 4), 4, "UTF-32BE"},
+    {std::string_view("\xFF\xFE\0\0", 4), 4, "UTF-32LE"},
+    {std::string_view("\xFE\xFF", 2), 2, "UTF-16BE"},
+    {std::string_view("\xFF\xFE", 2), 2, "UTF-16LE"},
+    {std::string_view("\0\0\0<", 4), 0, "UTF-32BE"},
+    {std::string_view("<\0\0\0", 4), 0, "UTF-32LE"},
+    {std::string_view("\0<\0?", 4), 0, "UTF-16BE"},
+    {std::string_view("<\0?\0", 4), 0, "UTF-16LE"},
+}};
+
+bool equalsIgnoringASCIICase(std::string_view a, std::string_view b) {
+  return std::equal(a.begin(), a.end(), b.begin(), b.end(), [](char x, char y) {
+    return std::tolower(static_cast<unsigned char>(x)) ==
+           std::tolower(static_cast<unsigned char>(y));
+  });
+}
+
+// The encoding the XML declaration at the start names; empty when there is
+// no declaration or it names none.
+std::string_view declaredEncoding(std::string_view text) {
+  if (!text.starts_with("<?xml")) return {};
+  text = text.substr(0, text.find("?>"));
+  const std::size_t attribute = text.find("encoding");
+  if (attribute == std::string_view::npos) return {};
+  text.remove_prefix(attribute + 8);
+  while (!text.empty() && (isSpace(text.front()) || text.front() == '=')) text.remove_prefix(1);
+  const std::size_t end = text.empty() ? std::string_view::npos : text.find(text.front(), 1);
+  if (end == std::string_view::npos || (text.front() != '"' && text.front() != '\'')) {
+    throw Refused{"the XML declaration's encoding is not a quoted name"};
+  }
+  const std::string_view name = text.substr(1, end - 1);
+  // XML's EncName: a letter, then letters, digits, '.', '_' and '-'; which
+  // also keeps iconv's own suffixes ("//TRANSLIT") out.
+  const bool wellFormed =
+      !name.empty() && std::isalpha(static_cast<unsigned char>(name.front())) != 0 &&
+      std::all_of(name.begin(), name.end(), [](char c) {
+        return std::isalnum(static_cast<unsigned char>(c)) != 0 || c == '.' || c == '_' || c == '-';
+      });
+  if (!wellFormed) {
+    throw Refused{"the XML declaration names the encoding \"" + std::string(name) +
+                  "\", which is not an encoding name"};
+  }
+  return name;
+}
+
+// `bytes` in `encoding`, as UTF-8, by iconv.
+std::string transcoded(std::string_view bytes, const std::string& encoding) {
+  const iconv_t converter = ::iconv_open("UTF-8", encoding.c_str());
+  if (converter == reinterpret_cast<iconv_t>(-1)) {  // NOLINT(performance-no-int-to-ptr)
+    throw Refused{"the file is in the encoding \"" + encoding +
+                  "\", which this system's iconv does not know"};
+  }
+  std::string out(bytes.size() * 2 + 16, '\0');
+  // NOLINTNEXTLINE(cppcoreguidelines-pro-type-const-cast): iconv takes a mutable pointer
+  char* in = const_cast<char*>(bytes.data());
+  std::size_t inLeft = bytes.size();
+  std::size_t written = 0;
+  for (;;) {
+    char* to = out.data() + written;
+    std::size_t outLeft = out.size() - written;
+    const std::size_t result = ::iconv(converter, &in, &inLeft, &to, &outLeft);
+    written = out.size() - outLeft;
+    if (result != static_cast<std::size_t>(-1)) break;
+    if (errno != E2BIG) {
+      ::iconv_close(converter);
+      throw Refused{"the file is not valid " + encoding + " text (at byte " +
+                    std::to_string(bytes.size() - inLeft) + ")"};
+    }
+    out.resize(out.size() * 2);
+  }
+  ::iconv_close(converter);
+  out.resize(written);
+  return out;
+}
+
+// The document's text as UTF-8: a byte-order mark (or UTF-16 or UTF-32
+// first characters) decides its encoding, else the one its declaration
+// names, else it is UTF-8. Text already in UTF-8 is `bytes` less any mark;
+// other text is transcoded into `storage`.
+std::string_view asUTF8(std::string_view bytes, std::string& storage) {
+  for (const Signature& signature : kSignatures) {
+    if (!bytes.starts_with(signature.prefix)) continue;
+    bytes.remove_prefix(signature.mark);
+    if (std::string_view(signature.encoding) == "UTF-8") return bytes;
+    storage = transcoded(bytes, signature.encoding);
+    return storage;
+  }
+  const std::string_view encoding = declaredEncoding(bytes);
+  if (encoding.empty() || equalsIgnoringASCIICase(encoding, "UTF-8") ||
+      equalsIgnoringASCIICase(encoding, "UTF8")) {
+    return bytes;
+  }
+  storage = transcoded(bytes, std::string(encoding));
+  return storage;
+}
+
 class Reader {
  public:
   explicit Reader(std::string_view in) : in_(in) {}
 
   Ref<Object> read() {
-    if (in_.starts_with("\xEF\xBB\xBF")) pos_ = 3;
     skipMarkup();
     const Tag tag = startTag();
     Ref<Object> root;
@@ -252,11 +367,14 @@ class Reader {
     throw Malformed{};
   }
 
+  // A name: ASCII letters, digits and "_-:.", and any character past ASCII
+  // (XML's names take letters of every script; attributes' are ignored).
   std::string_view name() {
     const std::size_t begin = pos_;
     while (pos_ < in_.size() &&
            (std::isalnum(static_cast<unsigned char>(in_[pos_])) != 0 || in_[pos_] == '_' ||
-            in_[pos_] == '-' || in_[pos_] == ':' || in_[pos_] == '.')) {
+            in_[pos_] == '-' || in_[pos_] == ':' || in_[pos_] == '.' ||
+            static_cast<unsigned char>(in_[pos_]) >= 0x80)) {
       ++pos_;
     }
     if (pos_ == begin) throw Malformed{};
@@ -444,10 +562,18 @@ std::string formatReal(double value) {
   return {buffer.data(), result.ptr};
 }
 
+// The dates XML carries as they are: years 1 to 9999, as every reader's
+// calendar has them.
+constexpr double kFirstWritableDate = -63113904000;  // 0001-01-01T00:00:00Z
+constexpr double kLastWritableDate = 252423993599;   // 9999-12-31T23:59:59Z
+
 std::string formatDate(double sinceReferenceDate) {
-  // Years past what a 64-bit count of days can hold are shown as seconds.
-  if (!(std::abs(sinceReferenceDate) < 1e15)) return formatReal(sinceReferenceDate);
-  const auto seconds = static_cast<std::int64_t>(std::floor(sinceReferenceDate));
+  // See xmlPropertyList for the dates that cannot be written as they are.
+  const double clamped =
+      std::isnan(sinceReferenceDate)
+          ? 0
+          : std::clamp(sinceReferenceDate, kFirstWritableDate, kLastWritableDate);
+  const auto seconds = static_cast<std::int64_t>(std::floor(clamped));
   std::int64_t days = seconds / kSecondsPerDay;
   std::int64_t rest = seconds % kSecondsPerDay;
   if (rest < 0) {
@@ -520,12 +646,18 @@ void writeValue(std::string& out, Object* value, std::size_t indent) {
 
 }  // namespace
 
-Ref<Object> parseXmlPropertyList(std::string_view bytes) {
+Ref<Object> parseXmlPropertyList(std::string_view bytes, std::string* why) {
   try {
-    return Reader(bytes).read();
+    std::string storage;
+    return Reader(asUTF8(bytes, storage)).read();
   } catch (const Malformed&) {
-    return nullptr;
+    if (why != nullptr) *why = "not a well-formed XML property list";
+  } catch (const Refused& refused) {
+    if (why != nullptr) {
+      *why = refused.why;
+    }
   }
+  return nullptr;
 }
 
 std::string xmlPropertyList(const Object* value) {

@@ -11,7 +11,6 @@
 #include "platform/user_defaults.h"
 #include "platform/window.h"
 #include "plugin/plugin_class.h"
-#include "plugin/static_state.h"
 #include "tests/support/plugin_host_test.h"
 
 namespace tovik {
@@ -46,9 +45,6 @@ class ComposeTest : public PluginHostTest {
   static void clickClose(Window* w) {
     testing::click(w->standardWindowButton(NSWindowCloseButton));
   }
-  static ComposeWindowCloseDelegate* delegateOf(Window* w) {
-    return composeCloseDelegateOf(w->delegate());
-  }
   // The record as the file on disk holds it: {"width", "height"} as reals.
   [[nodiscard]] static CGSize record(std::string_view key = kDefaultComposeSizeDefaultsKey) {
     const Ref<Dictionary> value = as<Dictionary>(testing::readStoredDefault(key));
@@ -75,7 +71,6 @@ TEST_F(ComposeTest, TheCloseButtonAsksTheHostUnlessTheNextCloseWasAllowed) {
   clickClose(window.get());
   EXPECT_EQ(asked, 2);
   EXPECT_FALSE(window->isVisible());
-  EXPECT_TRUE(composeCloseDelegates().empty());
 
   // Allowed twice: one close goes through unasked, the next asks again.
   auto second = Window::create({{0, 0}, {700, 500}});
@@ -101,23 +96,26 @@ TEST_F(ComposeTest, TheConfigurationsKeysTheirTypesAndDefaultsAndTheDelegatesPro
   configure({}, shouldClose.get());
   configure({{"windowIdentifier", Number::withInteger(7)}}, shouldClose.get());
   EXPECT_EQ(window->delegate(), nullptr);
+  // By default the record goes under the default key, at least 560 by 520;
+  // the delegate says it is a window delegate when asked.
   configure("compose-a");
-  auto* d = delegateOf(window.get());
-  ASSERT_NE(d, nullptr);
-  EXPECT_EQ(d->minimumFrameSize(), (CGSize{560, 520}));
-  EXPECT_EQ(class_copyProtocolList(object_getClass(d->object())),
-            std::vector<Protocol*>{objc_getProtocol("NSWindowDelegate")});
+  ASSERT_NE(window->delegate(), nullptr);
+  EXPECT_TRUE(
+      send<bool>(window->delegate(), "conformsToProtocol:", objc_getProtocol("NSWindowDelegate")));
+  window->setFrame({{0, 0}, {100, 0.5}}, true);
+  EXPECT_EQ(record(), (CGSize{560, 520}));
 
+  // An empty key is a key; digits are not a number, and YES is 1.
   configure({{"windowIdentifier", str("compose-a")},
              {"sizeDefaultsKey", str("")},
              {"minimumWidth", str("600")},
              {"minimumHeight", Number::withBool(true)}},
             shouldClose.get());
-  d = delegateOf(window.get());
-  EXPECT_EQ(d->defaultsKey()->utf8(), "");
-  EXPECT_EQ(d->minimumFrameSize(), (CGSize{560, 1}));  // digits are not a number; YES is 1
+  Object* configured = window->delegate();
+  window->setFrame({{0, 0}, {90, 0.25}}, true);
+  EXPECT_EQ(record(""), (CGSize{560, 1}));
   configure({{"windowIdentifier", str("compose-a")}}, nullptr);  // no block: nothing
-  EXPECT_EQ(delegateOf(window.get()), d);
+  EXPECT_EQ(window->delegate(), configured);
 }
 
 TEST_F(ComposeTest, TheFrameRecordOnDiskIsTheFrameRaisedToTheMinimum) {
@@ -161,11 +159,11 @@ TEST_F(ComposeTest, OneRecordPerKeyFromTheWindowsCarryingTheIdentifierInAnyEquiv
 
 TEST_F(ComposeTest, TheDelegateOutlivesItsOwnCloseCallback) {
   configure("compose");
-  Object* delegate = window->delegate();
-  ASSERT_EQ(composeCloseDelegates().begin()->second.use_count(), 1);  // the registry's only
-  auto closing = make<Notification>(str(NSWindowWillCloseNotification), window->retain());
-  send<void>(delegate, "windowWillClose:", closing.get());  // removes its own entry
-  EXPECT_TRUE(composeCloseDelegates().empty());
+  // The window does not keep its delegate, so the close callback is the
+  // last thing the delegate does before it goes.
+  const Weak<Object> delegate = window->delegate()->retain();
+  window->close();
+  EXPECT_EQ(delegate.lock(), nullptr);
   EXPECT_EQ(window->delegate(), nullptr);
   EXPECT_EQ(record(), (CGSize{800, 600}));
 }

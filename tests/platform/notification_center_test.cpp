@@ -91,6 +91,14 @@ TEST_F(NotificationCenterTest, DeliveryFollowsRegistrationOrderAcrossObjectAndNa
   center->removeObserver(a.get(), nullptr, sender.get());
   post("Ping", sender.get());
   EXPECT_EQ(heard, (Heard{"c Ping", "a Ping", "b Ping", "c Ping"}));
+
+  // Removed for one name, an observer still hears the others.
+  heard.clear();
+  observe(c.get(), "Pong", nullptr);
+  center->removeObserver(c.get(), str("Ping").get(), nullptr);
+  post("Ping", sender.get());
+  post("Pong", other.get());
+  EXPECT_EQ(heard, (Heard{"a Ping", "b Ping", "a Pong", "c Pong"}));
   for (const auto& observer : {a, b, c}) center->removeObserver(observer.get());
 }
 

@@ -105,7 +105,7 @@ TEST_F(UserDefaultsTest, AValueIsCheckedThroughoutTextNotUTF8ReplacedTheRestRefu
   EXPECT_EQ(as<String>(level->objectAtIndex(1))->utf8(), "shared \xEF\xBF\xBD");
 
   // What is not a property list, anywhere in a value, is refused; so is
-  // nesting one deeper than the limit.
+  // nesting one deeper than the file's top dictionary leaves room for.
   EXPECT_THROW(defaults->setObject(Array::make({str("a"), make<Object>()}).get(), "late"),
                PlatformError);
   EXPECT_THROW(defaults->setObject(Dictionary::make({{"k", Array::make({nullptr})}}).get(), "nil"),
@@ -115,9 +115,8 @@ TEST_F(UserDefaultsTest, AValueIsCheckedThroughoutTextNotUTF8ReplacedTheRestRefu
     for (int i = 0; i < depth; ++i) value = Array::make({value});
     return value;
   };
-  defaults->setObject(nested(kMaxPropertyListDepth).get(), "deepest");
-  EXPECT_THROW(defaults->setObject(nested(kMaxPropertyListDepth + 1).get(), "deeper"),
-               PlatformError);
+  defaults->setObject(nested(kMaxPropertyListDepth - 1).get(), "deepest");
+  EXPECT_THROW(defaults->setObject(nested(kMaxPropertyListDepth).get(), "deeper"), PlatformError);
   EXPECT_EQ(defaults->dictionaryRepresentation()->count(), 7U);
 }
 
@@ -134,6 +133,115 @@ TEST_F(UserDefaultsTest, TheHostsValuesOfEveryKindSurviveAWriteOfAnotherKey) {
   ASSERT_TRUE(defaults->synchronize());
   EXPECT_TRUE(plistlib::reads(file, "dict("s + kHostPreferences + R"(, **{'compose\x00size':
       [datetime.datetime(2001, 1, 1, 0, 0, 0, 500000), {'w': 640.0}]}))"));
+}
+
+// Files another tool leaves that this store once lost, each written by
+// Python: a binary file whose values share containers (a chain of 250
+// arrays, held again below 250 more), XML in UTF-16 with a byte-order mark
+// and in ISO-8859-1 by its declaration, and a binary file with references
+// nine bytes wide (plistlib reads them).
+constexpr const char* kFilesOnceLost = R"(
+import functools
+chain = functools.reduce(lambda v, _: [v], range(250), 1)
+shared = {'a': chain, 'b': functools.reduce(lambda v, _: [v], range(250), chain), 'c': 'caf\u00e9'}
+latin = plistlib.dumps({'caf\u00e9': 'na\u00efve', 'n': 1}).decode()
+objects = [b'\xd2' + b''.join(i.to_bytes(9, 'big') for i in (1, 2, 3, 4)), b'\x51a', b'\x51b',
+           b'\x10\x01', b'\x62\x00\xe9\x00x']
+wide = b'bplist00'
+offsets = []
+for o in objects:
+    offsets.append(len(wide))
+    wide += o
+wide += bytes(offsets) + bytes(6) + bytes([1, 9]) + b''.join(
+    n.to_bytes(8, 'big') for n in (len(objects), 0, len(b'bplist00') + sum(map(len, objects))))
+files = [plistlib.dumps(shared, fmt=plistlib.FMT_BINARY),
+         b'\xff\xfe' + latin.replace('UTF-8', 'UTF-16').encode('utf-16-le'),
+         latin.replace('UTF-8', 'ISO-8859-1').encode('latin-1'), wide]
+for i, data in enumerate(files):
+    open(os.path.join(sys.argv[1], f'{i}.original'), 'wb').write(data)
+)";
+
+TEST_F(UserDefaultsTest, FilesOtherToolsWriteSurviveAWriteAndASecondLaunch) {
+  const plistlib::Run made = plistlib::python(kFilesOnceLost, {folder.string()});
+  ASSERT_EQ(made.status, 0) << made.out;
+  const fs::path previous = UserDefaults::preferencesFolder();
+  for (int kind = 0; kind < 4; ++kind) {
+    // The host reads the file as its standard defaults and writes a key.
+    UserDefaults::setPreferencesFolder(folder);
+    const fs::path file = UserDefaults::standardUserDefaults()->file();
+    const fs::path original = folder / (std::to_string(kind) + ".original");
+    fs::copy_file(original, file, fs::copy_options::overwrite_existing);
+    UserDefaults::setPreferencesFolder(folder);  // opened anew, from the file
+    UserDefaults* defaults = UserDefaults::standardUserDefaults();
+    EXPECT_GT(defaults->dictionaryRepresentation()->count(), 1U) << kind;
+    defaults->setObject(Number::withInteger(1).get(), "launch");
+    ASSERT_TRUE(defaults->synchronize());
+    const std::size_t keys = defaults->dictionaryRepresentation()->count();
+
+    // Launched again, it finds everything, changes a key just before it
+    // ends normally, and the change reaches the file.
+    const pid_t launch = ::fork();
+    ASSERT_GE(launch, 0);
+    if (launch == 0) {
+      UserDefaults::setPreferencesFolder(folder);
+      UserDefaults* again = UserDefaults::standardUserDefaults();
+      const Ref<Number> launches = as<Number>(again->objectForKey("launch"));
+      const bool found = launches != nullptr && launches->integerValue() == 1 &&
+                         again->dictionaryRepresentation()->count() == keys;
+      again->setObject(Number::withInteger(2).get(), "launch");
+      std::exit(found ? 0 : 1);
+    }
+    int status = 0;
+    ::waitpid(launch, &status, 0);
+    EXPECT_TRUE(WIFEXITED(status) && WEXITSTATUS(status) == 0) << kind;
+    const plistlib::Run kept = plistlib::python(
+        "sys.setrecursionlimit(10000)\n"
+        "before = plistlib.load(open(sys.argv[1], 'rb'))\n"
+        "after = plistlib.load(open(sys.argv[2], 'rb'))\n"
+        "sys.exit(0 if after.pop('launch') == 2 and same(before, after) else 1)",
+        {original.string(), file.string()});
+    EXPECT_EQ(kept.status, 0) << kind << kept.out;
+  }
+  UserDefaults::setPreferencesFolder(previous);
+}
+
+TEST_F(UserDefaultsTest, TwoProcessesWritingAtOnceLoseNoKey) {
+  // Another process writes its keys one write at a time, while this one
+  // writes continually on a thread of its own and sets its keys meanwhile:
+  // every write here merges a file the other changed.
+  const std::string domain = "com.example.interleaved";
+  constexpr int kKeys = 300;
+  const pid_t other = ::fork();
+  ASSERT_GE(other, 0);
+  if (other == 0) {
+    auto theirs = UserDefaults::open(domain, folder);
+    bool written = true;
+    for (int i = 0; i < kKeys; ++i) {
+      theirs->setObject(Number::withInteger(i).get(), "theirs " + std::to_string(i));
+      written = theirs->synchronize() && written;
+    }
+    std::_Exit(written ? 0 : 1);
+  }
+  auto ours = UserDefaults::open(domain, folder);
+  std::atomic<bool> done{false};
+  std::thread writer([&] {
+    while (!done) ours->synchronize();
+  });
+  for (int i = 0; i < kKeys; ++i) {
+    ours->setObject(Number::withInteger(i).get(), "ours " + std::to_string(i));
+    ::usleep(200);
+  }
+  int status = 0;
+  ::waitpid(other, &status, 0);
+  EXPECT_TRUE(WIFEXITED(status) && WEXITSTATUS(status) == 0) << status;
+  done = true;
+  writer.join();
+  // A last write takes in what the other wrote after this one's writes.
+  ours->setObject(str("last").get(), "last");
+  ASSERT_TRUE(ours->synchronize());
+  EXPECT_EQ(ours->dictionaryRepresentation()->count(), 2U * kKeys + 1);
+  EXPECT_EQ(UserDefaults::open(domain, folder)->dictionaryRepresentation()->count(),
+            2U * kKeys + 1);
 }
 
 TEST_F(UserDefaultsTest, ADamagedFileNeverAbortsTheProcessAndIsKeptAside) {
@@ -262,11 +370,18 @@ TEST_F(UserDefaultsTest, AWriterKilledMidWriteLeavesACompleteFileAndNoLitter) {
 
 TEST_F(UserDefaultsTest, ChangesWithinASecondShareAWriteAndLaterChangesGetTheirOwn) {
   auto defaults = UserDefaults::open("com.example.turns", folder);
-  const auto stored = [&] {
-    defaults->synchronize();  // waits for a write in progress, starts none
-    const Ref<Number> number =
-        as<Number>(UserDefaults::open("com.example.turns", folder)->objectForKey("n"));
-    return number != nullptr ? number->integerValue() : -1;
+  // What the file holds once the background writer has written `expected`,
+  // by itself (a synchronize would write it instead): waits up to ten
+  // seconds for it.
+  const auto stored = [&](std::int64_t expected) {
+    std::int64_t found = -1;
+    for (int wait = 0; wait < 1000 && found != expected; ++wait) {
+      const Ref<Number> number =
+          as<Number>(UserDefaults::open("com.example.turns", folder)->objectForKey("n"));
+      found = number != nullptr ? number->integerValue() : -1;
+      if (found != expected) ::usleep(10000);
+    }
+    return found;
   };
   // A burst of changes, and another in a later turn of the main queue half
   // a second on: one write, a second after the first change.
@@ -276,12 +391,12 @@ TEST_F(UserDefaultsTest, ChangesWithinASecondShareAWriteAndLaterChangesGetTheirO
   MainQueue::main().runFor(seconds(0.4));
   EXPECT_FALSE(fs::exists(defaults->file()));
   MainQueue::main().runFor(seconds(0.2));
-  EXPECT_EQ(stored(), 2);
+  EXPECT_EQ(stored(2), 2);
   EXPECT_EQ(defaults->fileWrites(), 1U);
   // A change after that write is written in its turn.
   defaults->setObject(Number::withInteger(3).get(), "n");
   MainQueue::main().runFor(seconds(1.1));
-  EXPECT_EQ(stored(), 3);
+  EXPECT_EQ(stored(3), 3);
   EXPECT_EQ(defaults->fileWrites(), 2U);
   // Removing what is not there writes nothing.
   defaults->removeObjectForKey("never");
@@ -325,6 +440,15 @@ TEST_F(UserDefaultsTest, AFileThatCannotBeReadOrWrittenIsNeverReplacedAndChanges
   EXPECT_EQ(namesIn(folder).size(), 1U);
   EXPECT_TRUE(defaults->synchronize());  // the change stayed pending
   EXPECT_NE(readFile(file).find("long enough"), std::string::npos);
+
+  // A path that cannot be opened for another reason than its absence (a
+  // symbolic link to itself) is not replaced either.
+  const fs::path loop = folder / "com.example.loop.plist";
+  fs::create_symlink(loop.filename(), loop);
+  auto looped = UserDefaults::open("com.example.loop", folder);
+  looped->setObject(str("in memory").get(), "key");
+  EXPECT_FALSE(looped->synchronize());
+  EXPECT_TRUE(fs::is_symlink(loop));
 }
 
 TEST_F(UserDefaultsTest, TheGlobalDomainIsAFileOfItsOwnThatTheStandardDefaultsSearch) {

@@ -15,10 +15,12 @@ bool isBinaryPropertyList(std::string_view bytes);
 
 // The top object of a binary property list; null when the bytes are not a
 // well-formed one. Any bytes are safe to hand over: references that loop,
-// counts past the end, nesting deeper than kMaxPropertyListDepth, and
-// objects outside the property-list kinds (sets, UIDs, null) all read as
-// not well-formed, and what is allocated is bounded by the length of the
-// bytes. An object referenced many times is read once and shared.
+// counts past the end, objects that run into the offset table, nesting
+// deeper than kMaxPropertyListDepth, and objects outside the property-list
+// kinds (sets, UIDs, null) all read as not well-formed, and what is
+// allocated is bounded by the length of the bytes. An object referenced
+// many times is read once and shared, and its levels count on every path
+// to it. Offsets and references may be of any width the trailer gives.
 // Integers keep their kind: those past INT64_MAX read as unsigned numbers.
 // Strings read as UTF-8; a UTF-16 surrogate without its pair reads as
 // U+FFFD.

@@ -3,6 +3,7 @@
 #include <cstdint>
 #include <filesystem>
 #include <optional>
+#include <string>
 #include <string_view>
 
 #include "platform/foundation.h"
@@ -35,6 +36,7 @@ struct PropertyListFile {
   State state = State::Absent;
   Dictionary::Entries entries;
   FileIdentity identity;  // unless Absent or Unreadable
+  std::string problem;    // why a Damaged file is not read
 };
 
 // Reads `file`, unless its identity is `known`. Never blocks: anything at
@@ -44,9 +46,11 @@ PropertyListFile readPropertyListFile(const std::filesystem::path& file,
                                       const std::optional<FileIdentity>& known);
 
 // Renames a damaged file to `<file>.corrupt` (`.corrupt-1`, `-2`... when
-// that is taken), so nothing in it is lost; only if the file at the path
-// still has `identity`. Called holding the folder's write lock.
-void keepAside(const std::filesystem::path& file, const FileIdentity& identity);
+// that is taken), so nothing in it is lost, and says so on the standard
+// error with the reason, as the platform logs it; only if the file at the
+// path is still the one `damaged` describes. Called holding the folder's
+// write lock.
+void keepAside(const std::filesystem::path& file, const PropertyListFile& damaged);
 
 // Writes `bytes` to a temporary file beside `file`, flushes it to disk and
 // renames it over `file`; readers see the old file or the new one, never a

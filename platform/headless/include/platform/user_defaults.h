@@ -41,7 +41,8 @@ namespace tovik {
 // but cannot be read (a directory or FIFO in its place, no permission) is
 // never replaced: the domain works in memory, and writes fail and stay
 // pending until it can be read. A file that can be read but is not a
-// property list is kept aside under a new name and the domain starts empty.
+// property list is kept aside under a new name, saying why on the standard
+// error, and the domain starts empty.
 // Temporaries left by a writer killed mid-write are removed when the domain
 // is next opened. Safe to use from several threads at once.
 //
@@ -71,7 +72,10 @@ class UserDefaults : public Object {
 
   [[nodiscard]] Ref<Object> objectForKey(std::string_view key) const;
   // A null value removes the key. A value that is not a property-list object
-  // is an error (PlatformError), as on the platform.
+  // is an error (PlatformError), as on the platform; so is one nested more
+  // than kMaxPropertyListDepth - 1 levels, which the file (its top
+  // dictionary being the first level) could not read back. Either leaves
+  // the domain as it was.
   // setObject:forKey:, a message through the runtime, so a replacement of it
   // is what callers meet; the second form makes the key's string.
   void setObject(Object* value, String* key) {
