@@ -19,6 +19,7 @@
 #include <benchmark/benchmark.h>
 
 #include <algorithm>
+#include <array>
 #include <cmath>
 #include <condition_variable>
 #include <cstdint>
@@ -35,6 +36,7 @@
 #include <vector>
 
 #include "bench/allocation_count.h"
+#include "bench/command_line.h"
 #include "bench/view_tree_model.h"
 #include "bench/work_model.h"
 #include "compose/close_delegate.h"
@@ -777,40 +779,14 @@ int main(int argc, char** argv) {
   using namespace tovik::bench;
   hostThread();  // before anything else: the process has threads, as a host does
 
-  std::string_view figure;
-  std::string_view side = "real";
-  std::int64_t operations = 20000;
-  bool list = false;
-  std::vector<char*> rest{argv[0]};
-  for (int i = 1; i < argc; ++i) {
-    const std::string_view arg = argv[i];
-    if (arg == "--list-figures") {
-      list = true;
-    } else if (arg == "--list-sides") {
-      for (const Side listed : {Side::Real, Side::Model}) std::printf("%s\n", sideName(listed));
-      return 0;
-    } else if (arg.starts_with("--figure=")) {
-      figure = arg.substr(9);
-    } else if (arg.starts_with("--side=")) {
-      side = arg.substr(7);
-    } else if (arg.starts_with("--operations=")) {
-      operations = std::stoll(std::string(arg.substr(13)));
-    } else {
-      rest.push_back(argv[i]);
-    }
+  CommandLine line(argc, argv, 20000);
+  if (line.listFigures) {
+    return listNames(figures(), [](const FigureEntry& entry) { return entry.name; });
   }
-  if (list) {
-    for (const FigureEntry& listed : figures()) std::printf("%s\n", listed.name.c_str());
-    return 0;
+  if (line.listSides) {
+    return listNames(std::array{Side::Real, Side::Model}, sideName);
   }
-  if (!figure.empty()) return drive(figure, side, operations);
-
-  int restCount = static_cast<int>(rest.size());
-  benchmark::Initialize(&restCount, rest.data());
-  if (benchmark::ReportUnrecognizedArguments(restCount, rest.data())) return 1;
-  registerFigures();
+  if (!line.figure.empty()) return drive(line.figure, line.side, line.operations);
   RatioReporter reporter;
-  benchmark::RunSpecifiedBenchmarks(&reporter);
-  benchmark::Shutdown();
-  return 0;
+  return line.runBenchmarks(registerFigures, reporter);
 }

@@ -31,6 +31,7 @@
 #include <string_view>
 #include <vector>
 
+#include "bench/command_line.h"
 #include "mainwindow/hittest.h"
 #include "plugin/static_state.h"
 
@@ -366,39 +367,14 @@ int main(int argc, char** argv) {
   @autoreleasepool {
     [NSApplication sharedApplication];
     [NSApp finishLaunching];
-    std::string_view figure;
-    std::string_view side = "real";
-    std::int64_t operations = 2000;
-    std::vector<char*> rest{argv[0]};
-    for (int i = 1; i < argc; ++i) {
-      const std::string_view arg = argv[i];
-      if (arg == "--list-figures") {
-        for (const FigureEntry& entry : figures()) std::printf("%s\n", entry.name.c_str());
-        return 0;
-      }
-      if (arg == "--list-sides") {
-        for (const Side s : kSides) std::printf("%s\n", sideName(s));
-        return 0;
-      }
-      if (arg.starts_with("--figure=")) {
-        figure = arg.substr(9);
-      } else if (arg.starts_with("--side=")) {
-        side = arg.substr(7);
-      } else if (arg.starts_with("--operations=")) {
-        operations = std::stoll(std::string(arg.substr(13)));
-      } else {
-        rest.push_back(argv[i]);
-      }
+    using tovik::bench::listNames;
+    tovik::bench::CommandLine line(argc, argv, 2000);
+    if (line.listFigures) {
+      return listNames(figures(), [](const FigureEntry& entry) { return entry.name; });
     }
-    if (!figure.empty()) return drive(figure, side, operations);
-
-    int restCount = static_cast<int>(rest.size());
-    benchmark::Initialize(&restCount, rest.data());
-    if (benchmark::ReportUnrecognizedArguments(restCount, rest.data())) return 1;
-    registerFigures();
+    if (line.listSides) return listNames(kSides, sideName);
+    if (!line.figure.empty()) return drive(line.figure, line.side, line.operations);
     RatioReporter reporter;
-    benchmark::RunSpecifiedBenchmarks(&reporter);
-    benchmark::Shutdown();
+    return line.runBenchmarks(registerFigures, reporter);
   }
-  return 0;
 }
