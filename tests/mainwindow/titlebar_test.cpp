@@ -76,7 +76,8 @@ TEST_F(TitlebarTest, HostViewsNamedLikeTheTitlebarGiveWayOnlyInConfiguredWindows
   std::vector<Ref<View>> views;
   for (Window* w : {window.get(), other.get()}) {
     for (std::size_t i = 0; i < names.size(); ++i) {
-      views.push_back(View::withFrame(hostClass(names[i]), {{10 + 60.0 * i, 100}, {50, 50}}));
+      views.push_back(View::withFrame(hostClass(names[i]),
+                                      {{10 + 60 * static_cast<double>(i), 100}, {50, 50}}));
       w->contentView()->addSubview(views.back().get());
     }
   }

@@ -71,7 +71,7 @@ TEST(UpdateHandshake, AnsweredAtOnceRecordedAfterTheHopAnnouncedToEachHandler) {
   // records each install its blocks make.
   auto controller = UpdaterController::create(true, plugin.get(), nullptr);
   Updater* updater = controller->updater();
-  const auto notice = [&](Ref<AppcastItem> item) {
+  const auto notice = [&](const Ref<AppcastItem>& item) {
     return updater->presentUpdateInstalledOnQuit(item.get());
   };
   const auto installs = [&] { return updater->immediateInstalls(); };
