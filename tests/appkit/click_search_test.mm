@@ -30,12 +30,6 @@ Class hostButtonsWindowClass() {
   return cls;
 }
 
-NSView* place(Class cls, NSView* parent, NSRect frame) {
-  NSView* view = [[[cls alloc] initWithFrame:frame] autorelease];
-  [parent addSubview:view];
-  return view;
-}
-
 TEST(ClickSearch, AsksTheWindowsButtonsOncePerClickAndKeepsWhatTheHostNames) {
   @autoreleasepool {
     NSWindow* window = appkit_test::makeWindow(hostButtonsWindowClass());
@@ -48,15 +42,15 @@ TEST(ClickSearch, AsksTheWindowsButtonsOncePerClickAndKeepsWhatTheHostNames) {
     // that covers them both (so a click there first meets a level that gives
     // it up, then the button's).
     NSView* content = [window contentView];
-    NSView* strip = place(titlebar, content, NSMakeRect(0, 200, 400, 100));
+    NSView* strip = appkit_test::addView(titlebar, content, NSMakeRect(0, 200, 400, 100));
     NSView* innermost = strip;
     for (int level = 0; level < 16; ++level) {
-      innermost =
-          place(titlebar, innermost, level == 0 ? NSMakeRect(0, 0, 200, 100) : [innermost bounds]);
+      innermost = appkit_test::addView(
+          titlebar, innermost, level == 0 ? NSMakeRect(0, 0, 200, 100) : [innermost bounds]);
     }
-    NSView* button = place(plain, strip, NSMakeRect(250, 10, 100, 80));
-    NSView* inButton = place(titlebar, button, NSMakeRect(10, 10, 40, 40));
-    place(titlebar, strip, NSMakeRect(240, 0, 160, 100));
+    NSView* button = appkit_test::addView(plain, strip, NSMakeRect(250, 10, 100, 80));
+    NSView* inButton = appkit_test::addView(titlebar, button, NSMakeRect(10, 10, 40, 40));
+    appkit_test::addView(titlebar, strip, NSMakeRect(240, 0, 160, 100));
     tovik::installTitlebarHitTesting(reinterpret_cast<tovik::Window*>(window));
     tovik::configuredMainWindowIdentifiers().insert("main");
 

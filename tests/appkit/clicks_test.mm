@@ -11,10 +11,7 @@
 #include <cstdlib>
 
 #include "mainwindow/hittest.h"
-#include "mainwindow/titlebar.h"
-#include "plugin/plugin_class.h"
 #include "plugin/static_state.h"
-#include "tests/appkit/support.h"
 #include "tests/appkit/x_input.h"
 
 namespace {
@@ -22,7 +19,6 @@ namespace {
 using appkit_test::addView;
 using appkit_test::centreInWindow;
 using appkit_test::handled;
-using appkit_test::kStripHeight;
 using appkit_test::lastMouseDown;
 using appkit_test::recordingViewClass;
 using appkit_test::windowOf;
@@ -61,16 +57,34 @@ NSView* clickOn(XInput& x, NSView* view) { return clickAt(x, [view window], cent
 // hitTest: answering a truth value: another encoding than NSView's.
 BOOL oddHitTest(id /*self*/, SEL /*cmd*/) { return NO; }
 
+// A configured main window with a host's strip, shown beside another.
+struct ConfiguredBesideAnother {
+  XInput x;
+  NSWindow* main = windowOf(appkit_test::hostMainWindowClass());
+  NSWindow* other = windowOf([NSWindow class]);
+  NSView* strip = appkit_test::addStrip(recordingViewClass("HostTitlebarStrip"), main);
+
+  ::testing::AssertionResult show() {
+    appkit_test::configureMainWindow(main);
+    return appkit_test::showApart(x, {main, other});
+  }
+  ~ConfiguredBesideAnother() {
+    appkit_test::unconfigureMainWindow();
+    [main close];
+    [other close];
+  }
+};
+
 TEST(RealClicks, TheConfiguredStripGivesClicksToTheContentTheOtherWindowKeepsThem) {
   @autoreleasepool {
-    XInput x;
-    NSWindow* window = windowOf(appkit_test::hostMainWindowClass());
-    NSWindow* other = windowOf([NSWindow class]);
+    ConfiguredBesideAnother windows;
+    XInput& x = windows.x;
+    NSWindow* other = windows.other;
 
     // The host's strip along the top of each content view: a titlebar view
     // holding a toolbar item, a part of the strip whose class inherits the
     // strip's (both replaced), and a control.
-    Class strip = recordingViewClass("HostTitlebarStrip");
+    Class strip = [windows.strip class];
     Class item = recordingViewClass("HostToolbarItemView");
     Class part = recordingViewClass("HostTitlebarStripPart", strip);
     Class odd = recordingViewClass("HostToolbarOddView");
@@ -83,10 +97,10 @@ TEST(RealClicks, TheConfiguredStripGivesClicksToTheContentTheOtherWindowKeepsThe
       NSButton* control;
     };
     Host hosts[2];
-    NSWindow* windows[2] = {window, other};
+    NSView* strips[2] = {windows.strip, appkit_test::addStrip(strip, other)};
     for (int i = 0; i < 2; ++i) {
-      NSView* stripView = appkit_test::addStrip(strip, windows[i]);
-      hosts[i] = {[windows[i] contentView],
+      NSView* stripView = strips[i];
+      hosts[i] = {[[stripView window] contentView],
                   stripView,
                   addView(item, stripView, NSMakeRect(10, 5, 30, 30)),
                   addView(part, stripView, NSMakeRect(100, 5, 60, 30)),
@@ -94,14 +108,8 @@ TEST(RealClicks, TheConfiguredStripGivesClicksToTheContentTheOtherWindowKeepsThe
     }
     addView(odd, [other contentView], NSMakeRect(100, 0, 10, 10));
 
-    [window orderFront:nil];
-    id plugin = [[[reinterpret_cast<Class>(tovik::registerPluginClass()) alloc] init] autorelease];
-    tovik::configureMainWindowTitlebar(reinterpret_cast<tovik::String*>(@"main"),
-                                       reinterpret_cast<tovik::Object*>(plugin));
+    ASSERT_TRUE(windows.show());
     tovik::installTitlebarHitTesting(reinterpret_cast<tovik::Window*>(other));
-    ASSERT_TRUE(appkit_test::showApart(x, {window, other}));
-    EXPECT_TRUE(
-        tovik::hitTestOverriddenClassNames().contains(reinterpret_cast<tovik::Class*>(strip)));
     EXPECT_FALSE(
         tovik::hitTestOverriddenClassNames().contains(reinterpret_cast<tovik::Class*>(odd)))
         << "a hitTest: of another encoding is left alone";
@@ -135,47 +143,6 @@ TEST(RealClicks, TheConfiguredStripGivesClicksToTheContentTheOtherWindowKeepsThe
       EXPECT_EQ(clickAt(x, w, NSMakePoint(onLine.x, onLine.y + 1)),
                 host.content == configured.content ? host.content : host.strip);
     }
-    tovik::configuredMainWindowIdentifiers().erase("main");
-    [window close];
-    [other close];
-  }
-}
-
-// A configured main window with a host's strip, shown beside another.
-struct ConfiguredBesideAnother {
-  XInput x;
-  NSWindow* main = windowOf(appkit_test::hostMainWindowClass());
-  NSWindow* other = windowOf([NSWindow class]);
-  Class stripClass = recordingViewClass("HostTitlebarStrip");
-  NSView* strip = appkit_test::addStrip(stripClass, main);
-  id plugin = [[[reinterpret_cast<Class>(tovik::registerPluginClass()) alloc] init] autorelease];
-
-  ::testing::AssertionResult show() {
-    [main orderFront:nil];
-    tovik::configureMainWindowTitlebar(reinterpret_cast<tovik::String*>(@"main"),
-                                       reinterpret_cast<tovik::Object*>(plugin));
-    return appkit_test::showApart(x, {main, other});
-  }
-  ~ConfiguredBesideAnother() {
-    tovik::configuredMainWindowIdentifiers().erase("main");
-    [main close];
-    [other close];
-  }
-};
-
-TEST(RealClicks, HundredsOfNestedTitlebarViewsGiveWayAndAnswerAsBeforeOnceUnconfigured) {
-  @autoreleasepool {
-    ConfiguredBesideAnother windows;
-    Class part = recordingViewClass("HostTitlebarStripPart", windows.stripClass);
-    NSView* parent = windows.strip;
-    for (int level = 0; level < 300; ++level) {
-      parent = addView(level % 2 == 0 ? windows.stripClass : part, parent,
-                       NSMakeRect(0, 0, 50, kStripHeight));
-    }
-    ASSERT_TRUE(windows.show());
-    EXPECT_EQ(clickOn(windows.x, parent), [windows.main contentView]);
-    tovik::configuredMainWindowIdentifiers().erase("main");
-    EXPECT_EQ(clickOn(windows.x, parent), parent);
   }
 }
 
@@ -192,7 +159,7 @@ TEST(RealClicks, InputForAWindowClosedMeanwhileIsDropped) {
     // before the application takes the presses from the queue.
     x.click(closing, centreInWindow(windows.strip), 2);
     [closing close];
-    tovik::configuredMainWindowIdentifiers().erase("main");
+    appkit_test::unconfigureMainWindow();
     NSView* otherContent = [other contentView];
     EXPECT_EQ(clickOn(x, otherContent), otherContent);
     EXPECT_EQ(lastMouseDown().seen, 1U) << "the closed window's views received nothing";

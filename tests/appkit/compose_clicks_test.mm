@@ -95,8 +95,10 @@ TEST_F(ComposeWindowByHand, DraggingTheResizeBarRecordsTheNewSize) {
   ASSERT_TRUE(handled("the drag", ^{
     return (BOOL)(NSHeight([window_ frame]) > NSHeight(before));
   }));
-  NSDictionary* record =
-      [[NSUserDefaults standardUserDefaults] dictionaryForKey:@"test.handComposeSize"];
+  // In the application's own domain, which is kept on disk.
+  NSDictionary* record = [[[NSUserDefaults standardUserDefaults]
+      persistentDomainForName:[[NSProcessInfo processInfo] processName]]
+      objectForKey:@"test.handComposeSize"];
   EXPECT_DOUBLE_EQ([[record objectForKey:@"width"] doubleValue], NSWidth([window_ frame]));
   EXPECT_DOUBLE_EQ([[record objectForKey:@"height"] doubleValue], NSHeight([window_ frame]));
 }

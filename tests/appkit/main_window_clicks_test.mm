@@ -10,10 +10,6 @@
 #include <cstdlib>
 #include <string>
 
-#include "mainwindow/titlebar.h"
-#include "plugin/plugin_class.h"
-#include "plugin/static_state.h"
-#include "tests/appkit/support.h"
 #include "tests/appkit/x_input.h"
 
 namespace {
@@ -52,19 +48,15 @@ class ConfiguredMainWindow : public ::testing::Test {
     window_ = [appkit_test::windowOf(appkit_test::hostMainWindowClass()) retain];
     strip_ = appkit_test::addStrip(appkit_test::recordingViewClass("HostTitlebarStrip"), window_);
     [window_ setDelegate:keepOpenDelegate()];
-    [window_ orderFront:nil];
-    plugin_ = [[reinterpret_cast<Class>(tovik::registerPluginClass()) alloc] init];
-    tovik::configureMainWindowTitlebar(reinterpret_cast<tovik::String*>(@"main"),
-                                       reinterpret_cast<tovik::Object*>(plugin_));
+    appkit_test::configureMainWindow(window_);
     // The toolbar the plug-in adds makes GNUstep's window taller.
     ASSERT_TRUE(appkit_test::showApart(x_, {window_}));
     home_ = [window_ frame];
   }
   void TearDown() override {
-    tovik::configuredMainWindowIdentifiers().erase("main");
+    appkit_test::unconfigureMainWindow();
     [window_ close];
     [window_ release];
-    [plugin_ release];
   }
 
   // `count` clicks at a point of the window; waits until the last press
@@ -93,7 +85,6 @@ class ConfiguredMainWindow : public ::testing::Test {
   XInput x_;
   NSWindow* window_ = nil;
   NSView* strip_ = nil;
-  id plugin_ = nil;
   NSRect home_{};
   int x_offset_ = 0;
 };

@@ -15,9 +15,6 @@
 #include <memory>
 #include <string>
 
-#include "mainwindow/titlebar.h"
-#include "plugin/plugin_class.h"
-#include "plugin/static_state.h"
 #include "tests/appkit/support.h"
 #include "tests/appkit/x_input.h"
 
@@ -85,10 +82,7 @@ TEST(Screenshot, TheConfiguredMainWindowAsTheXServerShowsIt) {
     NSButton* control =
         static_cast<NSButton*>(addView([NSButton class], stripView, NSMakeRect(310, 6, 80, 28)));
     [control setTitle:@"Host"];
-    [window orderFront:nil];
-    id plugin = [[[reinterpret_cast<Class>(tovik::registerPluginClass()) alloc] init] autorelease];
-    tovik::configureMainWindowTitlebar(reinterpret_cast<tovik::String*>(@"main"),
-                                       reinterpret_cast<tovik::Object*>(plugin));
+    appkit_test::configureMainWindow(window);
     ASSERT_TRUE(appkit_test::showApart(x, {window}));
     [window display];
     appkit_test::eventsUntil(
@@ -111,7 +105,7 @@ TEST(Screenshot, TheConfiguredMainWindowAsTheXServerShowsIt) {
     const NSPoint below = [content convertPoint:NSMakePoint(150, 100) toView:nil];
     EXPECT_EQ(pixel(read.get(), window, onStrip), 0x008080U);
     EXPECT_NE(pixel(read.get(), window, below), 0x008080U);
-    tovik::configuredMainWindowIdentifiers().erase("main");
+    appkit_test::unconfigureMainWindow();
     [window close];
   }
 }

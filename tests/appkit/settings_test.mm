@@ -20,51 +20,30 @@ BOOL recordOpen(id /*self*/, SEL /*cmd*/, NSURL* url) {
   return gAnswer;
 }
 
-class NotificationSettings : public ::testing::Test {
- protected:
-  void SetUp() override {
-    gOpened.clear();
-    method_ = class_getInstanceMethod([NSWorkspace class], @selector(openURL:));
-    ASSERT_NE(method_, nullptr);
-    original_ = method_setImplementation(method_, reinterpret_cast<IMP>(&recordOpen));
+void openFor(NSString* identifier) {
+  @autoreleasepool {
+    tovik::openNotificationSettingsForBundleIdentifier(
+        reinterpret_cast<tovik::String*>(identifier));
   }
-  void TearDown() override { method_setImplementation(method_, original_); }
-
-  static void openFor(NSString* identifier) {
-    @autoreleasepool {
-      tovik::openNotificationSettingsForBundleIdentifier(
-          reinterpret_cast<tovik::String*>(identifier));
-    }
-  }
-
-  Method method_ = nullptr;
-  IMP original_ = nullptr;
-};
-
-const std::string kAppPage =
-    "x-apple.systempreferences:com.apple.Notifications-Settings.extension?id=";
-
-TEST_F(NotificationSettings, EachCandidateIsTriedInTurnUntilTheWorkspaceOpensOne) {
-  gAnswer = NO;
-  openFor(@"com.example.mail");
-  ASSERT_EQ(gOpened.size(), 3U);
-  EXPECT_EQ(gOpened[0], kAppPage + "com.example.mail");
-  EXPECT_EQ(gOpened[1], "x-apple.systempreferences:com.apple.Notifications-Settings.extension");
-  EXPECT_EQ(gOpened[2], "x-apple.systempreferences:com.apple.preference.notifications");
-
-  gOpened.clear();
-  gAnswer = YES;
-  openFor(@"com.example.mail");
-  EXPECT_EQ(gOpened.size(), 1U) << "stops at the first page the workspace opens";
 }
 
-TEST_F(NotificationSettings, TheIdentifierIsPercentEncodedByFoundationAndNilReadsAsEmpty) {
-  gAnswer = YES;
+TEST(NotificationSettings, EachPageInTurnUntilTheWorkspaceOpensOneTheIdentifierEncoded) {
+  Method openURL = class_getInstanceMethod([NSWorkspace class], @selector(openURL:));
+  ASSERT_NE(openURL, nullptr);
+  const IMP original = method_setImplementation(openURL, reinterpret_cast<IMP>(&recordOpen));
+  // Refused, each page is tried, the identifier percent-encoded by
+  // Foundation; opened, the first page is the last. Nil reads as empty.
+  gAnswer = NO;
   openFor([NSString stringWithUTF8String:"com.example.mail app/\xC3\xA9"]);
+  gAnswer = YES;
   openFor(nil);
-  ASSERT_EQ(gOpened.size(), 2U);
-  EXPECT_EQ(gOpened[0], kAppPage + "com.example.mail%20app/%C3%A9");
-  EXPECT_EQ(gOpened[1], kAppPage);
+  method_setImplementation(openURL, original);
+  const std::string appPage =
+      "x-apple.systempreferences:com.apple.Notifications-Settings.extension?id=";
+  EXPECT_EQ(gOpened, (std::vector<std::string>{
+                         appPage + "com.example.mail%20app/%C3%A9",
+                         "x-apple.systempreferences:com.apple.Notifications-Settings.extension",
+                         "x-apple.systempreferences:com.apple.preference.notifications", appPage}));
 }
 
 }  // namespace

@@ -26,15 +26,24 @@ inline bool eventsUntil(BOOL (^done)(void), NSTimeInterval seconds = 5) {
   return true;
 }
 
+// A titled, closable, miniaturizable and resizable window of that class,
+// 400 x 300 of content.
 inline NSWindow* makeWindow(Class cls) {
   NSWindow* window =
       [[cls alloc] initWithContentRect:NSMakeRect(100, 100, 400, 300)
                              styleMask:NSWindowStyleMaskTitled | NSWindowStyleMaskClosable |
-                                       NSWindowStyleMaskResizable
+                                       NSWindowStyleMaskMiniaturizable | NSWindowStyleMaskResizable
                                backing:NSBackingStoreBuffered
                                  defer:NO];
   [window setReleasedWhenClosed:NO];
   return [window autorelease];
+}
+
+// A view of that class made and added to `parent`.
+inline NSView* addView(Class cls, NSView* parent, NSRect frame) {
+  NSView* view = [[[cls alloc] initWithFrame:frame] autorelease];
+  [parent addSubview:view];
+  return view;
 }
 
 inline id mainIdentifier(id /*self*/, SEL /*cmd*/) { return @"main"; }

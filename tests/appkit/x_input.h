@@ -11,6 +11,8 @@
 
 #include <initializer_list>
 
+#include "tests/appkit/support.h"
+
 struct _XDisplay;
 
 namespace appkit_test {
@@ -71,18 +73,20 @@ Class recordingViewClass(const char* name, Class superclass = [NSView class]);
 
 inline constexpr CGFloat kStripHeight = 40;
 
-// A view of that class made and added to `parent`.
-NSView* addView(Class cls, NSView* parent, NSRect frame);
-
 // A host's strip of that class along the top of the window's content view
 // as it is now, kStripHeight tall. (GNUstep makes the content view taller
 // when a toolbar is added; the strip stays where it was put.)
 NSView* addStrip(Class cls, NSWindow* window);
 
-// A titled, closable, miniaturizable and resizable window of that class
-// (400 x 300 of content) whose content view records the clicks
+// A window as makeWindow makes it, whose content view records the clicks
 // it receives.
 NSWindow* windowOf(Class cls);
+
+// The plug-in, made as a host makes it, configures the main window "main"
+// (`window`, shown first, whose class answers that identifier); answers the
+// plug-in object. Unconfigured at unconfigureMainWindow().
+id configureMainWindow(NSWindow* window);
+void unconfigureMainWindow();
 
 // The host's main window as a Mac shows it with full-size content: a window
 // answering the identifier "main", whose content view holds a strip along

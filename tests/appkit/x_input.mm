@@ -8,6 +8,9 @@
 #include <cstdlib>
 #include <string>
 
+#include "mainwindow/titlebar.h"
+#include "plugin/plugin_class.h"
+#include "plugin/static_state.h"
 #include "tests/appkit/support.h"
 
 namespace appkit_test {
@@ -178,12 +181,6 @@ Class recordingViewClass(const char* name, Class superclass) {
   return cls;
 }
 
-NSView* addView(Class cls, NSView* parent, NSRect frame) {
-  NSView* view = [[[cls alloc] initWithFrame:frame] autorelease];
-  [parent addSubview:view];
-  return view;
-}
-
 NSView* addStrip(Class cls, NSWindow* window) {
   NSView* content = [window contentView];
   const NSRect bounds = [content bounds];
@@ -193,17 +190,21 @@ NSView* addStrip(Class cls, NSWindow* window) {
 }
 
 NSWindow* windowOf(Class cls) {
-  NSWindow* window =
-      [[cls alloc] initWithContentRect:NSMakeRect(0, 0, 400, 300)
-                             styleMask:NSWindowStyleMaskTitled | NSWindowStyleMaskClosable |
-                                       NSWindowStyleMaskMiniaturizable | NSWindowStyleMaskResizable
-                               backing:NSBackingStoreBuffered
-                                 defer:NO];
-  [window setReleasedWhenClosed:NO];
+  NSWindow* window = makeWindow(cls);
   [window setContentView:[[[recordingViewClass("HostContentView") alloc]
                              initWithFrame:NSMakeRect(0, 0, 400, 300)] autorelease]];
-  return [window autorelease];
+  return window;
 }
+
+id configureMainWindow(NSWindow* window) {
+  [window orderFront:nil];
+  id plugin = [[[reinterpret_cast<Class>(tovik::registerPluginClass()) alloc] init] autorelease];
+  tovik::configureMainWindowTitlebar(reinterpret_cast<tovik::String*>(@"main"),
+                                     reinterpret_cast<tovik::Object*>(plugin));
+  return plugin;
+}
+
+void unconfigureMainWindow() { tovik::configuredMainWindowIdentifiers().erase("main"); }
 
 Class hostMainWindowClass() {
   static Class cls = [] {

@@ -93,8 +93,12 @@ TEST_F(ComposeTest, TheCloseButtonAsksTheHostUnlessTheNextCloseWasAllowed) {
 }
 
 TEST_F(ComposeTest, TheConfigurationsKeysTheirTypesAndDefaultsAndTheDelegatesProtocol) {
+  // Nothing without a string identifier or a block of the right signature.
   configure({}, shouldClose.get());
   configure({{"windowIdentifier", Number::withInteger(7)}}, shouldClose.get());
+  configure({{"windowIdentifier", str("compose-a")}}, makeBlock<void()>([] {}).get());
+  configure({{"windowIdentifier", str("compose-a")}},
+            makeBlock<bool(String*)>([](String*) { return true; }).get());
   EXPECT_EQ(window->delegate(), nullptr);
   // By default the record goes under the default key, at least 560 by 520;
   // the delegate says it is a window delegate when asked.
@@ -162,7 +166,8 @@ TEST_F(ComposeTest, TheDelegateOutlivesItsOwnCloseCallback) {
   // The window does not keep its delegate, so the close callback is the
   // last thing the delegate does before it goes.
   const Weak<Object> delegate = window->delegate()->retain();
-  window->close();
+  window->close();  // not asked
+  EXPECT_EQ(asked, 0);
   EXPECT_EQ(delegate.lock(), nullptr);
   EXPECT_EQ(window->delegate(), nullptr);
   EXPECT_EQ(record(), (CGSize{800, 600}));

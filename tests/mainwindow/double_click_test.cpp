@@ -32,9 +32,7 @@ class DoubleClickTest : public PluginHostTest {
     made->setIdentifier(str(identifier).get());
     made->makeKeyAndOrderFront(nullptr);
     made->setDelegate(delegate.get());
-    send<void>(plugin.get(),
-               "configureMainWindowTitlebarWithWindowIdentifier:", str(identifier).get());
-    MainQueue::main().runUntilIdle();
+    configureMainWindow(identifier);
     return made;
   }
   static CGPoint strip(const Window& w) { return {400, w.frame().size.height - 10}; }

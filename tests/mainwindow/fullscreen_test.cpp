@@ -50,8 +50,7 @@ TEST_F(FullscreenObservationTest, FreedWindowsGoAndTheObservedSetAndCentreStayBo
   for (int i = 0; i < 2000; ++i) {
     Ref<Window> window = Window::create({{0, 0}, {800, 600}});
     window->makeKeyAndOrderFront(nullptr);
-    send<void>(plugin.get(), "configureMainWindowTitlebarWithWindowIdentifier:", str("main").get());
-    MainQueue::main().runUntilIdle();
+    configureMainWindow("main");
     const Weak<Object> weak = window;
     gWatched = window.get();
     gWatchedFreed = false;

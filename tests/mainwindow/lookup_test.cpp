@@ -1,5 +1,5 @@
-// With no visible window carrying the identifier, the plug-in falls back to
-// the key window, else the main window, else the first visible window.
+// The window the plug-in configures: a visible one carrying the identifier,
+// else the key window, else the main window, else the first visible window.
 #include "mainwindow/lookup.h"
 
 #include <gtest/gtest.h>
@@ -7,9 +7,8 @@
 #include <string_view>
 
 #include "platform/application.h"
-#include "platform/main_queue.h"
+#include "platform/testing.h"
 #include "platform/window.h"
-#include "plugin/plugin_class.h"
 #include "tests/support/plugin_host_test.h"
 
 namespace tovik {
@@ -20,14 +19,14 @@ constexpr CGRect kFrame{{0, 0}, {800, 600}};
 class LookupTest : public PluginHostTest {
  protected:
   // Asks the plug-in to configure the main window under `identifier` and
-  // returns the window that took it, if any.
+  // returns the visible window that took it, if any.
   Window* configure(std::string_view identifier) {
-    send<void>(plugin.get(),
-               "configureMainWindowTitlebarWithWindowIdentifier:", str(identifier).get());
-    MainQueue::main().runUntilIdle();
+    configureMainWindow(identifier);
     Window* found = nullptr;
     for (const auto& w : app->windows()) {
-      if (w->identifier() == nullptr || w->identifier()->utf8() != identifier) continue;
+      if (!w->isVisible() || w->identifier() == nullptr || w->identifier()->utf8() != identifier) {
+        continue;
+      }
       EXPECT_EQ(found, nullptr) << identifier << " was given to two windows";
       found = w.get();
     }
@@ -36,6 +35,36 @@ class LookupTest : public PluginHostTest {
 
   Application* app = Application::shared();
 };
+
+TEST_F(LookupTest, AVisibleWindowCarryingTheIdentifierInAnyEquivalentSpellingElseTheKeyWindow) {
+  auto hidden = Window::create(kFrame);
+  hidden->setIdentifier(str("look-a").get());
+  auto key = Window::create(kFrame);
+  key->makeKeyAndOrderFront(nullptr);
+  auto tagged = Window::create(kFrame);
+  tagged->setIdentifier(str("caf\xC3\xA9").get());
+  tagged->orderFront(nullptr);
+
+  // The work waits for the main queue, which keeps a plug-in the host has
+  // let go meanwhile; a null identifier asks for nothing.
+  Ref<Object> own = testing::makePlugin(registerPluginClass());
+  const Weak<Object> weak = own;
+  send<void>(own.get(), "configureMainWindowTitlebarWithWindowIdentifier:", nullptr);
+  send<void>(own.get(), "configureMainWindowTitlebarWithWindowIdentifier:",
+             str("cafe\xCC\x81").get());  // canonically equivalent
+  own.reset();
+  EXPECT_FALSE(tagged->isMovableByWindowBackground());
+  EXPECT_NE(weak.lock(), nullptr);
+  EXPECT_EQ(turn(), 1U);
+  EXPECT_EQ(weak.lock(), nullptr);
+  EXPECT_TRUE(tagged->isMovableByWindowBackground());
+  EXPECT_FALSE(key->isMovableByWindowBackground());
+
+  EXPECT_EQ(configure("CAF\xC3\x89"), key.get());  // case counts: the key window
+  EXPECT_EQ(configure("look-a"), key.get());       // a hidden window is never chosen
+  key->close();                                    // no key or main window: the first visible one
+  EXPECT_EQ(configure("look-\xFF"), tagged.get());
+}
 
 TEST_F(LookupTest, TheKeyPanelIsChosenOverTheMainWindowElseTheMainWindow) {
   // A viewer window may be main but never takes the keyboard, so with it main

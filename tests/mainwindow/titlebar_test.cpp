@@ -31,11 +31,6 @@ class TitlebarTest : public PluginHostTest {
     window = Window::create({{0, 0}, {800, 600}});
     window->makeKeyAndOrderFront(nullptr);
   }
-  void configure(std::string_view identifier) {
-    send<void>(plugin.get(),
-               "configureMainWindowTitlebarWithWindowIdentifier:", str(identifier).get());
-    MainQueue::main().runUntilIdle();
-  }
   [[nodiscard]] Toolbar* unifiedToolbar() const {
     Toolbar* toolbar = window->toolbar();
     return toolbar != nullptr && toolbar->identifier()->utf8() == kUnifiedToolbarIdentifier
@@ -47,7 +42,7 @@ class TitlebarTest : public PluginHostTest {
 
 TEST_F(TitlebarTest, ClicksOnTheStripReachTheContentExceptOnTheButtons) {
   View* content = window->contentView();
-  configure("main");
+  configureMainWindow("main");
   Toolbar* toolbar = unifiedToolbar();
   ASSERT_NE(toolbar, nullptr);
   ASSERT_EQ(toolbar->items().size(), 1U);
@@ -69,28 +64,46 @@ TEST_F(TitlebarTest, ClicksOnTheStripReachTheContentExceptOnTheButtons) {
   EXPECT_EQ(window->mouseDown(onClose).get(), content);
 }
 
-TEST_F(TitlebarTest, HostViewsNamedLikeTheTitlebarGoDeadOnlyInConfiguredWindows) {
+TEST_F(TitlebarTest, HostViewsNamedLikeTheTitlebarGiveWayOnlyInConfiguredWindows) {
+  // Host views side by side in this window and the same classes in another:
+  // a click on one whose class's name holds "titlebar" or "toolbar" in any
+  // case, or on a view inside one, reaches the content beneath in a
+  // configured window ('c'); anywhere else, the view itself ('v').
+  const std::vector<const char*> names = {"HostTitleBarView", "SideTOOLBAR", "TitlebarrierView",
+                                          "TitleView",        "Title_Bar",   "ToolBox"};
   auto other = Window::create({{0, 0}, {800, 600}});
   other->orderFront(nullptr);
-  Class* cls = hostClass("HostToolbarPanel");
-  auto mine = View::withFrame(cls, {{100, 100}, {200, 200}});
-  auto child = View::withFrame({{10, 10}, {50, 50}});
-  mine->addSubview(child.get());
-  window->contentView()->addSubview(mine.get());
-  auto theirs = View::withFrame(cls, {{100, 100}, {200, 200}});
-  other->contentView()->addSubview(theirs.get());
-
-  configure("main");
-  ASSERT_TRUE(overridden("HostToolbarPanel"));
-  EXPECT_EQ(window->mouseDown({115, 115}).get(), window->contentView());
-  EXPECT_EQ(window->mouseDown({150, 250}).get(), window->contentView());
-  EXPECT_EQ(other->mouseDown({150, 250}), theirs);  // not a configured window
-
-  // The configured set and the window's identifier are read at every hit.
-  window->setIdentifier(str("elsewhere").get());
-  EXPECT_EQ(window->mouseDown({115, 115}), child);
+  std::vector<Ref<View>> views;
+  for (Window* w : {window.get(), other.get()}) {
+    for (std::size_t i = 0; i < names.size(); ++i) {
+      views.push_back(View::withFrame(hostClass(names[i]),
+                                      {{10 + 60 * static_cast<double>(i), 100}, {50, 50}}));
+      w->contentView()->addSubview(views.back().get());
+    }
+  }
+  auto inner = View::withFrame({{0, 0}, {10, 10}});
+  views[0]->addSubview(inner.get());
+  views.push_back(inner);
+  const auto landings = [&] {
+    std::string landed;
+    for (std::size_t i = 0; i < views.size(); ++i) {
+      if (i > 0 && i % names.size() == 0) landed += ' ';  // the next window's
+      const Ref<View> reached = testing::click(views[i].get());
+      const View* content = views[i]->window()->contentView();
+      landed += reached == views[i] ? 'v' : reached.get() == content ? 'c' : '?';
+    }
+    return landed;
+  };
+  EXPECT_EQ(landings(), "vvvvvv vvvvvv v");
+  configureMainWindow("main");
+  EXPECT_EQ(landings(), "cccvvv vvvvvv c");
+  // Walked again, nothing is replaced twice; the configured set and the
+  // window's identifier are read at every click, and a view answers again
+  // through the implementation it had.
+  installTitlebarHitTesting(window.get());
   other->setIdentifier(str("main").get());
-  EXPECT_EQ(other->mouseDown({150, 250}).get(), other->contentView());
+  window->setIdentifier(str("elsewhere").get());
+  EXPECT_EQ(landings(), "vvvvvv cccvvv v");
 
   // A window clicked on its strip before the host configures it (with the
   // very identifier it carries) gives way once it is configured.
@@ -100,40 +113,8 @@ TEST_F(TitlebarTest, HostViewsNamedLikeTheTitlebarGoDeadOnlyInConfiguredWindows)
   late->makeKeyAndOrderFront(nullptr);
   EXPECT_NE(late->mouseDown({400, 590}).get(), late->contentView());
   send<void>(plugin.get(), "configureMainWindowTitlebarWithWindowIdentifier:", identifier.get());
-  MainQueue::main().runUntilIdle();
+  turn();
   EXPECT_EQ(late->mouseDown({400, 590}).get(), late->contentView());
-}
-
-TEST_F(TitlebarTest, ClassesAreMatchedByNameAndReplacedOnce) {
-  // Host views side by side in a configured window: a click on one whose
-  // class's name holds "titlebar" or "toolbar" in any case reaches the
-  // content beneath; on any other, the view itself.
-  const std::vector<std::pair<const char*, bool>> names = {
-      {"HostTitleBarView", true}, {"SideTOOLBAR", true}, {"TitlebarrierView", true},
-      {"TitleView", false},       {"Title_Bar", false},  {"ToolBox", false}};
-  std::vector<Ref<View>> views;
-  for (const auto& [name, matches] : names) {
-    const double x = 10 + 60 * static_cast<double>(views.size());
-    views.push_back(View::withFrame(hostClass(name), {{x, 100}, {50, 50}}));
-    window->contentView()->addSubview(views.back().get());
-  }
-  const auto clicksLand = [&](bool configured) {
-    for (std::size_t i = 0; i < names.size(); ++i) {
-      const Ref<View> reached = testing::click(views[i].get());
-      const bool givesWay = configured && names[i].second;
-      EXPECT_EQ(reached.get(), givesWay ? window->contentView() : views[i].get())
-          << names[i].first << (configured ? " configured" : " not configured");
-    }
-  };
-  configure("main");
-  clicksLand(true);
-  // Walked again, nothing is replaced twice: the clicks land as before,
-  // and once the window is no longer configured each view answers for
-  // itself through the implementation it had.
-  installTitlebarHitTesting(window.get());
-  clicksLand(true);
-  window->setIdentifier(str("elsewhere").get());
-  clicksLand(false);
 }
 
 TEST_F(TitlebarTest, OverriddenSubclassesAndSuperclassesDoNotRecurseAtAnyDepth) {
@@ -156,7 +137,7 @@ TEST_F(TitlebarTest, OverriddenSubclassesAndSuperclassesDoNotRecurseAtAnyDepth) 
   ASSERT_TRUE(overridden("HostTitlebarPassing") && overridden("HostTitlebarInheriting"));
   ASSERT_FALSE(overridden("LateSubclass"));
 
-  configure("main");
+  configureMainWindow("main");
   auto other = Window::create({{0, 0}, {800, 600}});
   other->orderFront(nullptr);
   for (Class* cls : {passing, inheriting, unwalked}) {
@@ -187,18 +168,18 @@ TEST_F(TitlebarTest, AHostHitTestOfAnotherEncodingIsLeftAloneAndConfigurationGoe
   addMethod(odd, "hitTest:", [](View*, CGPoint, std::int64_t) { return false; });
   auto oddView = View::withFrame(odd, {});
   window->contentView()->addSubview(oddView.get());
-  configure("main");
+  configureMainWindow("main");
   EXPECT_FALSE(overridden("HostTitlebarOddHitTest"));
   EXPECT_NE(unifiedToolbar(), nullptr);  // the rest of the configuration still ran
 }
 
 TEST_F(TitlebarTest, RepeatConfigurationRegistersOnceAndFullScreenHidesTheToolbar) {
-  configure("main");
+  configureMainWindow("main");
   Toolbar* ours = unifiedToolbar();
   ASSERT_NE(ours, nullptr);
   ours->setVisible(false);
   const std::size_t pending = MainQueue::main().pendingCount();
-  configure("main");
+  configureMainWindow("main");
   EXPECT_EQ(unifiedToolbar(), ours);  // the same toolbar, shown again
   EXPECT_TRUE(ours->isVisible());
   EXPECT_EQ(MainQueue::main().pendingCount(), pending + 3);
@@ -212,7 +193,7 @@ TEST_F(TitlebarTest, RepeatConfigurationRegistersOnceAndFullScreenHidesTheToolba
 }
 
 TEST_F(TitlebarTest, EachDelayedRefreshRunsAtItsOwnDeadline) {
-  configure("main");
+  configureMainWindow("main");
   Toolbar* toolbar = unifiedToolbar();
   double elapsed = 0;
   for (const double deadline : {0.1, 0.5, 1.0}) {

@@ -78,8 +78,10 @@ class ApplicationTest : public ::testing::Test {
 using Lines = std::vector<std::string>;
 
 TEST_F(ApplicationTest, APanelTakesKeyWhileTheDocumentStaysMainAndHandsKeyBack) {
+  auto back = named(Window::create(kFrame), "back");
   auto document = named(Window::create(kFrame), "document");
   auto panel = named(Panel::create(kFrame), "panel");
+  back->orderFront(nullptr);
   document->makeKeyAndOrderFront(nullptr);
   EXPECT_EQ(take(), (Lines{"DidBecomeKey document", "DidBecomeMain document"}));
 
@@ -97,6 +99,11 @@ TEST_F(ApplicationTest, APanelTakesKeyWhileTheDocumentStaysMainAndHandsKeyBack) 
   panel->close();
   EXPECT_EQ(app->keyWindow(), document.get());
   EXPECT_EQ(take(), (Lines{"DidResignKey panel", "DidBecomeKey document"}));
+
+  // Ordered out, the document hands both to the window behind it.
+  document->orderOut(nullptr);
+  EXPECT_EQ(take(), (Lines{"DidResignKey document", "DidBecomeKey back", "DidResignMain document",
+                           "DidBecomeMain back"}));
 }
 
 TEST_F(ApplicationTest, AnInactiveApplicationHasNeitherKeyNorMainAndGetsBothBack) {

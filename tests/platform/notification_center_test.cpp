@@ -124,15 +124,23 @@ TEST_F(NotificationCenterTest, ANewObjectAtAFreedAddressIsNotTheOldOneAndGoneObs
   EXPECT_EQ(center->registrationCount(), registered);
 }
 
-TEST_F(NotificationCenterTest, AClosedWindowsDelegateHearsWillCloseAndNothingAfter) {
+TEST_F(NotificationCenterTest, ADelegateHearsItsOwnWindowWhileItIsTheDelegateUntilTheClose) {
   const std::size_t before = center->registrationCount();
   // Not key nor main: closing it posts nothing after the will-close.
   auto window = Window::create({{0, 0}, {400, 300}});
+  auto other = Window::create({{0, 0}, {400, 300}});
   window->orderFront(nullptr);
   Ref<Object> delegate = class_createInstance(observerClass());
   window->setDelegate(delegate.get());
-  gOwner = &delegate;
+  window->setFrame({{10, 10}, {400, 300}}, true);  // moved, not resized
+  other->setFrame({{0, 0}, {500, 300}}, true);     // another window
   window->setFrame({{0, 0}, {500, 300}}, true);
+  // A replaced delegate hears nothing, and one gone is not kept by the window.
+  window->setDelegate(class_createInstance(observerClass()).get());
+  EXPECT_EQ(window->delegate(), nullptr);
+  window->setFrame({{0, 0}, {600, 300}}, true);
+  window->setDelegate(delegate.get());
+  gOwner = &delegate;
   window->close();
   EXPECT_EQ(heard, (Heard{"NSWindowDidResizeNotification", "NSWindowWillCloseNotification"}));
   EXPECT_EQ(delegate, nullptr);  // released itself in windowWillClose:

@@ -8,11 +8,7 @@
 #include <utility>
 #include <vector>
 
-#include "platform/application.h"
-#include "platform/main_queue.h"
 #include "platform/testing.h"
-#include "platform/window.h"
-#include "platform/workspace.h"
 
 namespace tovik {
 namespace {
@@ -22,25 +18,9 @@ TEST(ModuleLoad, RegistersThePluginClassByPlainNameWithItsTwoDelegateProtocols) 
   Class* cls = testing::loadPluginClass(TOVIK_MODULE_PATH);
   EXPECT_EQ(objc_getClass("TovikMacWindowPlugin"), cls);
   EXPECT_EQ(class_getSuperclass(cls), Object::runtimeClass());
-  auto plugin = testing::makePlugin(cls);
-  // Asked for an application's notification settings, the system
-  // settings open a page of theirs, with the identifier as its query.
-  Workspace::sharedWorkspace()->reset();
-  send<void>(plugin.get(), "openNotificationSettingsForBundleIdentifier:", str("x y").get());
-  const std::vector<Workspace::OpenRequest> requests = Workspace::sharedWorkspace()->openRequests();
-  ASSERT_EQ(requests.size(), 1U);
-  EXPECT_TRUE(requests[0].opened);
-  EXPECT_TRUE(requests[0].url.ends_with("?id=x%20y")) << requests[0].url;
-
-  auto window = Window::create({{0, 0}, {500, 400}});
-  window->makeKeyAndOrderFront(nullptr);
-  send<void>(plugin.get(), "configureMainWindowTitlebarWithWindowIdentifier:", str("dl").get());
-  MainQueue::main().runUntilIdle();
-  EXPECT_EQ(window->identifier()->utf8(), "dl");
-  window->close();
-
   // It answers as a delegate of the update framework and of a toolbar, and
   // as nothing else.
+  auto plugin = testing::makePlugin(cls);
   for (const auto& [protocol, adopted] :
        std::vector<std::pair<const char*, bool>>{{"SPUUpdaterDelegate", true},
                                                  {"NSToolbarDelegate", true},

@@ -33,14 +33,7 @@ bool isConfigured(const Window& window) {
          window.toolbar()->identifier()->utf8() == "com.tarnwell.tovik.unified-titlebar";
 }
 
-class RuntimeAnswersTest : public PluginHostTest {
- protected:
-  void configure(std::string_view identifier) {
-    send<void>(plugin.get(),
-               "configureMainWindowTitlebarWithWindowIdentifier:", str(identifier).get());
-    MainQueue::main().runUntilIdle();
-  }
-};
+using RuntimeAnswersTest = PluginHostTest;
 
 TEST_F(RuntimeAnswersTest, AWindowSubclassesIdentifierAndVisibilityAreWhatTheLookupMeets) {
   // Asked once before any class redefines them.
@@ -62,10 +55,10 @@ TEST_F(RuntimeAnswersTest, AWindowSubclassesIdentifierAndVisibilityAreWhatTheLoo
   auto key = Window::create(kFrame);
   key->makeKeyAndOrderFront(nullptr);
 
-  configure("main");
+  configureMainWindow("main");
   EXPECT_TRUE(isConfigured(*hidden)) << "the plain window carrying the identifier comes first";
   hidden->close();
-  configure("main");
+  configureMainWindow("main");
   EXPECT_FALSE(isConfigured(*claimsHidden)) << "a window answering isVisible NO was taken";
   EXPECT_TRUE(isConfigured(*selfNamed)) << "the identifier the window answers was not seen";
   EXPECT_FALSE(isConfigured(*key)) << "fell back to the key window";
@@ -88,7 +81,7 @@ TEST_F(RuntimeAnswersTest, AReplacedApplicationWindowsListIsWhatTheLookupMeets) 
   answeredWindows() = {second, first};
   const IMP original = method_setImplementation(
       windows, makeImp([](Application*) { return Array::make(answeredWindows()); }));
-  configure("twin");
+  configureMainWindow("twin");
   method_setImplementation(windows, original);
   answeredWindows().clear();
   EXPECT_TRUE(isConfigured(*second));
@@ -99,7 +92,7 @@ TEST_F(RuntimeAnswersTest, AViewsOwnIsDescendantOfAndIsEqualDecideWhichStripClic
   auto window = Window::create(kFrame);
   window->setIdentifier(str("main").get());
   window->makeKeyAndOrderFront(nullptr);
-  configure("main");
+  configureMainWindow("main");
   View* titlebar = window->standardWindowButton(NSWindowCloseButton)->superview();
 
   // Two host badges in the strip, left of the buttons' row: one counts
@@ -151,7 +144,7 @@ TEST_F(RuntimeAnswersTest, AHostsStandardButtonsAreAskedOncePerClickAndAreTheOne
   });
   auto window = windowOf(cls);
   window->setIdentifier(str("main").get());
-  configure("main");
+  configureMainWindow("main");
   View* ownZoom = ownStandardButton(window.get(), NSWindowZoomButton);
   auto badge = View::withFrame({{300, 2}, {20, 20}});
   ownZoom->superview()->addSubview(badge.get());

@@ -2,14 +2,11 @@
 // object, observed in the workspace's record of open requests.
 #include <gtest/gtest.h>
 
-#include <algorithm>
 #include <functional>
 #include <optional>
 #include <string>
-#include <thread>
 #include <vector>
 
-#include "platform/main_queue.h"
 #include "platform/workspace.h"
 #include "plugin/plugin_class.h"
 
@@ -53,31 +50,22 @@ class NotificationSettings : public ::testing::Test {
   Ref<Object> plugin;
 };
 
-TEST_F(NotificationSettings, TheIdentifierIsQueryEncodedIntoTheAppPage) {
-  for (const auto& [identifier, idValue] : std::vector<std::pair<std::string, std::string>>{
-           {"com.example.My App", "com.example.My%20App"},  // worked out by hand
-           {"a&b=c?x:y@z/w", "a&b=c?x:y@z/w"},              // the query set keeps these
-           {"x#y%z", "x%23y%25z"},
-           {"a\0b"s, "a%00b"},
-           {"", ""},
-       }) {
-    workspace->reset();
-    openFor(identifier);
-    EXPECT_EQ(workspace->openRequests(), (Requests{{kAppPage + idValue, true}})) << identifier;
-  }
-}
-
-TEST_F(NotificationSettings, EachCandidateIsTriedInTurnUntilOneOpens) {
+TEST_F(NotificationSettings, TheAppPageWithTheIdentifierEncodedThenEachCandidateInTurn) {
   const std::string page = kAppPage + "com.example.mail";
   const auto appPage = [](const std::string& url) { return url.find('?') != std::string::npos; };
   const auto newPane = [](const std::string& url) { return url.starts_with(kNotifications); };
   const auto everything = [](const std::string&) { return true; };
+  const auto nothing = [](const std::string&) { return false; };
   struct Case {
     std::optional<std::string> identifier;  // none: absent, read as the empty string
     std::function<bool(const std::string&)> refused;
     Requests expected;
   };
   for (const Case& c : std::vector<Case>{
+           // The identifier query-encoded into the app page ("/&=?:@" kept).
+           {"com.example.My App/&=?:@#%\0"s,
+            nothing,
+            {{kAppPage + "com.example.My%20App/&=?:@%23%25%00", true}}},
            {"com.example.mail", appPage, {{page, false}, {kNotifications, true}}},
            {"com.example.mail",
             newPane,
@@ -94,30 +82,6 @@ TEST_F(NotificationSettings, EachCandidateIsTriedInTurnUntilOneOpens) {
     openFor(c.identifier);
     EXPECT_EQ(workspace->openRequests(), c.expected) << c.identifier.value_or("(absent)");
   }
-}
-
-TEST_F(NotificationSettings, RunsAtOnceOnEachCallersThreadSeveralAtOnce) {
-  constexpr int kThreads = 6;
-  constexpr int kCalls = 40;
-  const auto identifier = [](int t, int i, const std::string& space) {
-    return "t" + std::to_string(t) + space + std::to_string(i);
-  };
-  std::vector<std::thread> threads;
-  threads.reserve(kThreads);
-  Requests expected;
-  for (int t = 0; t < kThreads; ++t) {
-    threads.emplace_back([&, t] {
-      for (int i = 0; i < kCalls; ++i) openFor(identifier(t, i, " "));
-    });
-    for (int i = 0; i < kCalls; ++i) expected.push_back({kAppPage + identifier(t, i, "%20"), true});
-  }
-  for (auto& thread : threads) thread.join();
-  EXPECT_EQ(MainQueue::main().pendingCount(), 0U);  // nothing hopped to the main queue
-  Requests requests = workspace->openRequests();
-  const auto byURL = [](const Request& a, const Request& b) { return a.url < b.url; };
-  std::sort(requests.begin(), requests.end(), byURL);
-  std::sort(expected.begin(), expected.end(), byURL);
-  EXPECT_EQ(requests, expected);
 }
 
 }  // namespace

@@ -1,5 +1,7 @@
 #pragma once
 
+#include <string_view>
+
 #include "platform/plugin_test.h"
 #include "plugin/plugin_class.h"
 
@@ -11,6 +13,14 @@ namespace tovik {
 class PluginHostTest : public testing::PluginTest {
  protected:
   PluginHostTest() : PluginTest(&registerPluginClass) {}
+
+  // The host asks the plug-in to configure its main window under
+  // `identifier`, and the main queue turns.
+  void configureMainWindow(std::string_view identifier) {
+    send<void>(plugin.get(),
+               "configureMainWindowTitlebarWithWindowIdentifier:", str(identifier).get());
+    turn();
+  }
 };
 
 }  // namespace tovik

@@ -67,18 +67,18 @@ TEST(UpdateHandshake, NothingBeforeTheUpdaterStartsAndConcurrentStartsMakeOneCon
 
 TEST(UpdateHandshake, AnsweredAtOnceRecordedAfterTheHopAnnouncedToEachHandler) {
   auto plugin = newPlugin();
-  // Plays the framework: asks the plug-in object as its updater's delegate.
-  const auto controllerUpdater = make<Updater>();
-  const auto notice = [&](Object* item, const Ref<Block<void()>>& install) {
-    return send<bool>(plugin.get(), "updater:willInstallUpdateOnQuit:immediateInstallationBlock:",
-                      controllerUpdater.get(), item, install.get());
+  // The framework asks the plug-in object, its updater's delegate, and
+  // records each install its blocks make.
+  auto controller = UpdaterController::create(true, plugin.get(), nullptr);
+  Updater* updater = controller->updater();
+  const auto notice = [&](const Ref<AppcastItem>& item) {
+    return updater->presentUpdateInstalledOnQuit(item.get());
   };
+  const auto installs = [&] { return updater->immediateInstalls(); };
   HandlerLog log;
   auto before = log.block("before");
   setHandler(plugin.get(), before.get());
-  int installs = 0;
-  auto install1 = makeBlock<void()>([&] { ++installs; });
-  EXPECT_TRUE(notice(AppcastItem::withDisplayVersion("2.0").get(), install1));
+  EXPECT_TRUE(notice(AppcastItem::withDisplayVersion("2.0")));
   EXPECT_TRUE(log.calls.empty());  // recorded on the next main-queue turn
   MainQueue::main().runUntilIdle();
   EXPECT_EQ(log.calls, (std::vector<std::string>{"before:2.0"}));
@@ -98,24 +98,21 @@ TEST(UpdateHandshake, AnsweredAtOnceRecordedAfterTheHopAnnouncedToEachHandler) {
   send<void>(plugin.get(), "installPendingUpdate");
   send<void>(plugin.get(), "installPendingUpdate");
   MainQueue::main().runUntilIdle();
-  EXPECT_EQ(installs, 2);
+  EXPECT_EQ(installs(), (std::vector<std::string>{"2.0", "2.0"}));
 
   // A second notice replaces version and block; an item without a version
   // reads as the empty string.
-  int laterInstalls = 0;
-  auto install2 = makeBlock<void()>([&] { ++laterInstalls; });
-  EXPECT_TRUE(notice(AppcastItem::withoutDisplayVersion().get(), install2));
+  EXPECT_TRUE(notice(AppcastItem::withoutDisplayVersion()));
   MainQueue::main().runUntilIdle();
   EXPECT_EQ(log.calls.back(), "after:");
   send<void>(plugin.get(), "installPendingUpdate");
   MainQueue::main().runUntilIdle();
-  EXPECT_EQ(installs, 2);
-  EXPECT_EQ(laterInstalls, 1);
+  EXPECT_EQ(installs(), (std::vector<std::string>{"2.0", "2.0", ""}));
 
   // A null handler clears the registration; a later notice is still
   // recorded and announced to the next handler.
   setHandler(plugin.get(), static_cast<BlockBase*>(nullptr));
-  EXPECT_TRUE(notice(AppcastItem::withDisplayVersion("3.1").get(), makeBlock<void()>([] {})));
+  EXPECT_TRUE(notice(AppcastItem::withDisplayVersion("3.1")));
   MainQueue::main().runUntilIdle();
   EXPECT_EQ(log.calls.back(), "after:");
   auto next = log.block("next");
@@ -124,22 +121,8 @@ TEST(UpdateHandshake, AnsweredAtOnceRecordedAfterTheHopAnnouncedToEachHandler) {
   EXPECT_EQ(log.calls.back(), "next:3.1");
   setHandler(plugin.get(), static_cast<BlockBase*>(nullptr));
   MainQueue::main().runUntilIdle();
-}
-
-TEST(UpdateHandshake, TheFrameworkDriverReachesThePluginAndRecordsInstalls) {
-  auto plugin = newPlugin();
-  auto controller = UpdaterController::create(true, plugin.get(), nullptr);
-  controller->checkForUpdates(nullptr);
-  EXPECT_EQ(controller->updater()->userInitiatedChecks(), 1U);
-  EXPECT_TRUE(controller->updater()->presentUpdateInstalledOnQuit(
-      AppcastItem::withDisplayVersion("4.0").get()));
-  MainQueue::main().runUntilIdle();
-  send<void>(plugin.get(), "installPendingUpdate");
-  MainQueue::main().runUntilIdle();
-  EXPECT_EQ(controller->updater()->immediateInstalls(), (std::vector<std::string>{"4.0"}));
   plugin.reset();  // the delegate is weak: no one answers now
-  EXPECT_FALSE(controller->updater()->presentUpdateInstalledOnQuit(
-      AppcastItem::withDisplayVersion("4.1").get()));
+  EXPECT_FALSE(notice(AppcastItem::withDisplayVersion("4.1")));
 }
 
 }  // namespace
