@@ -4,9 +4,9 @@
 #include <cctype>
 #include <string>
 
-// A block as the blocks ABI lays it out (clang's "Block Implementation
-// Specification", the same on a Mac and in libBlocksRuntime), read only to
-// tell a block from another object and to read its recorded signature.
+// A block as clang's block ABI lays it out (the same on a Mac and in
+// libBlocksRuntime), read only to tell a block from another object and to
+// read its recorded signature.
 extern "C" {
 extern void* _NSConcreteStackBlock[32];   // NOLINT(bugprone-reserved-identifier)
 extern void* _NSConcreteMallocBlock[32];  // NOLINT(bugprone-reserved-identifier)

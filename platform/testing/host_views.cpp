@@ -8,7 +8,7 @@ namespace {
 // when the toolbar asks. The items are the C++ object's own.
 class ItemsDelegate : public Object {
  public:
-  ItemsDelegate(Class* isa, std::vector<ToolbarItemSpec> items)
+  ItemsDelegate(Class* isa, std::vector<HostToolbarItem> items)
       : Object(isa), items_(std::move(items)) {}
 
   static Class* runtimeClass() {
@@ -16,23 +16,23 @@ class ItemsDelegate : public Object {
       Class* c = objc_allocateClassPair(Object::runtimeClass(), "TovikTestingToolbarDelegate");
       addMethod(c, "toolbarDefaultItemIdentifiers:", [](Object* self, Toolbar*) {
         std::vector<Ref<Object>> identifiers;
-        for (const ToolbarItemSpec& spec : static_cast<ItemsDelegate*>(self)->items_) {
-          identifiers.push_back(str(spec.className));
+        for (const HostToolbarItem& wanted : static_cast<ItemsDelegate*>(self)->items_) {
+          identifiers.push_back(str(wanted.className));
         }
         return Array::make(std::move(identifiers));
       });
-      addMethod(
-          c, "toolbar:itemForItemIdentifier:willBeInsertedIntoToolbar:",
-          [](Object* self, Toolbar*, String* identifier, bool) -> Ref<ToolbarItem> {
-            for (const ToolbarItemSpec& spec : static_cast<ItemsDelegate*>(self)->items_) {
-              if (identifier->utf8() != spec.className) continue;
-              auto item = make<ToolbarItem>();
-              item->initWithItemIdentifier(identifier);
-              item->setView(View::withFrame(hostClass(spec.className), {{0, 0}, spec.size}).get());
-              return item;
-            }
-            return nullptr;
-          });
+      addMethod(c, "toolbar:itemForItemIdentifier:willBeInsertedIntoToolbar:",
+                [](Object* self, Toolbar*, String* identifier, bool) -> Ref<ToolbarItem> {
+                  for (const HostToolbarItem& wanted : static_cast<ItemsDelegate*>(self)->items_) {
+                    if (identifier->utf8() != wanted.className) continue;
+                    auto item = make<ToolbarItem>();
+                    item->initWithItemIdentifier(identifier);
+                    item->setView(
+                        View::withFrame(hostClass(wanted.className), {{0, 0}, wanted.size}).get());
+                    return item;
+                  }
+                  return nullptr;
+                });
       objc_registerClassPair(c);
       return c;
     }();
@@ -40,7 +40,7 @@ class ItemsDelegate : public Object {
   }
 
  private:
-  std::vector<ToolbarItemSpec> items_;
+  std::vector<HostToolbarItem> items_;
 };
 
 // Where a host strip starts: clear of the three standard buttons.
@@ -77,7 +77,7 @@ HostWindow makeHostWindow(std::string_view identifier,
   return made;
 }
 
-HostToolbar makeHostToolbar(std::string_view identifier, std::vector<ToolbarItemSpec> items) {
+HostToolbar makeHostToolbar(std::string_view identifier, std::vector<HostToolbarItem> items) {
   HostToolbar made{make<Toolbar>(), make<ItemsDelegate>(std::move(items))};
   made.toolbar->initWithIdentifier(str(identifier).get());
   made.toolbar->setDelegate(made.delegate.get());

@@ -138,7 +138,7 @@ HostWindow makeHostWindow(std::string_view identifier,
 // A toolbar and the delegate that fills it, one item per entry, each item
 // showing a view of the host class named as the item, of the given size.
 // The toolbar keeps its delegate weakly: keep the whole HostToolbar.
-struct ToolbarItemSpec {
+struct HostToolbarItem {
   const char* className;
   CGSize size;
 };
@@ -146,7 +146,7 @@ struct HostToolbar {
   Ref<Toolbar> toolbar;
   Ref<Object> delegate;
 };
-HostToolbar makeHostToolbar(std::string_view identifier, std::vector<ToolbarItemSpec> items);
+HostToolbar makeHostToolbar(std::string_view identifier, std::vector<HostToolbarItem> items);
 
 // The user's mouse. Points are in the window's coordinates (bottom-left
 // origin); each gesture goes through the application as the window server
