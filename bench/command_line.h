@@ -4,6 +4,7 @@
 
 #include <cstdint>
 #include <cstdio>
+#include <optional>
 #include <string>
 #include <string_view>
 #include <vector>
@@ -55,6 +56,21 @@ struct CommandLine {
     return 0;
   }
 };
+
+// A finished iteration run of a figure's side, named "figure/side": its
+// figure and side. None for an error, an aggregate or another name.
+struct FigureSide {
+  std::string figure;
+  std::string side;
+};
+inline std::optional<FigureSide> figureSideOf(const benchmark::BenchmarkReporter::Run& run) {
+  using Run = benchmark::BenchmarkReporter::Run;
+  if (run.error_occurred || run.run_type != Run::RT_Iteration || run.iterations == 0) return {};
+  const std::string& name = run.run_name.function_name;
+  const std::size_t slash = name.rfind('/');
+  if (slash == std::string::npos) return {};
+  return FigureSide{name.substr(0, slash), name.substr(slash + 1)};
+}
 
 // Prints each name on a line of its own, as --list-figures and --list-sides
 // answer.

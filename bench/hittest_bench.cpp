@@ -673,16 +673,12 @@ class RatioReporter final : public benchmark::ConsoleReporter {
   void ReportRuns(const std::vector<Run>& runs) override {
     ConsoleReporter::ReportRuns(runs);
     for (const Run& run : runs) {
-      if (run.error_occurred || run.run_type != Run::RT_Iteration || run.iterations == 0) continue;
-      const std::string& name = run.run_name.function_name;
-      const std::size_t slash = name.rfind('/');
-      if (slash == std::string::npos) continue;
+      const auto named = figureSideOf(run);
       const auto ops = run.counters.find("ops_per_iteration");
       const auto allocs = run.counters.find("allocs_per_op");
-      if (ops == run.counters.end() || allocs == run.counters.end()) continue;
-      const std::string figure = name.substr(0, slash);
-      if (!samples_.contains(figure)) order_.push_back(figure);
-      Sample& sample = samples_[figure][name.substr(slash + 1)];
+      if (!named || ops == run.counters.end() || allocs == run.counters.end()) continue;
+      if (!samples_.contains(named->figure)) order_.push_back(named->figure);
+      Sample& sample = samples_[named->figure][named->side];
       const double seconds =
           run.run_name.time_type.empty() ? run.cpu_accumulated_time : run.real_accumulated_time;
       sample.ns += seconds * 1e9 / static_cast<double>(run.iterations) / ops->second.value;

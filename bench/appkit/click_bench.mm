@@ -327,13 +327,10 @@ class RatioReporter final : public benchmark::ConsoleReporter {
   void ReportRuns(const std::vector<Run>& runs) override {
     ConsoleReporter::ReportRuns(runs);
     for (const Run& run : runs) {
-      if (run.error_occurred || run.run_type != Run::RT_Iteration || run.iterations == 0) continue;
-      const std::string& name = run.run_name.function_name;
-      const std::size_t slash = name.rfind('/');
-      if (slash == std::string::npos) continue;
-      const std::string figure = name.substr(0, slash);
-      if (!ns_.contains(figure)) order_.push_back(figure);
-      ns_[figure][name.substr(slash + 1)] =
+      const auto named = tovik::bench::figureSideOf(run);
+      if (!named) continue;
+      if (!ns_.contains(named->figure)) order_.push_back(named->figure);
+      ns_[named->figure][named->side] =
           run.cpu_accumulated_time * 1e9 / static_cast<double>(run.iterations);
     }
   }
